@@ -1,0 +1,138 @@
+#include "wire.h"
+
+#include "gbk.h"
+
+namespace wire {
+
+QStringList splitAt(const QString &text, const QString &sep)
+{
+    QStringList pieces;
+    if (text.isEmpty())
+        return pieces;
+    if (sep.isEmpty())
+        return {text};
+    qsizetype from = 0;
+    for (;;) {
+        const qsizetype at = text.indexOf(sep, from, Qt::CaseSensitive);
+        if (at < 0)
+            break;
+        pieces.append(text.mid(from, at - from));
+        from = at + sep.size();
+    }
+    pieces.append(text.mid(from));
+    return pieces;
+}
+
+namespace {
+
+// Finds needle in haystack from position from, folding only ASCII letters.
+// QString's own case-insensitive search also folds other scripts, which the
+// protocol does not.
+qsizetype indexOfAsciiFolded(QStringView haystack, QStringView needle, qsizetype from = 0)
+{
+    auto fold = [](char16_t c) -> char16_t { return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c; };
+    const qsizetype n = needle.size();
+    if (n == 0)
+        return from <= haystack.size() ? from : -1;
+    for (qsizetype i = from; i + n <= haystack.size(); ++i) {
+        qsizetype k = 0;
+        while (k < n && fold(haystack[i + k].unicode()) == fold(needle[k].unicode()))
+            ++k;
+        if (k == n)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+QString textBetween(const QString &text, const QString &start, const QString &end)
+{
+    const qsizetype s = indexOfAsciiFolded(text, start);
+    if (s < 0)
+        return {};
+    const qsizetype from = s + start.size();
+    const qsizetype e = indexOfAsciiFolded(text, end, from);
+    if (e < 0)
+        return {};
+    return text.mid(from, e - from);
+}
+
+QStringList catalogueNames(const QString &reply)
+{
+    static const QString open = QStringLiteral("<name>");
+    static const QString close = QStringLiteral("</name>");
+    QStringList names;
+    const QStringView view(reply);
+    qsizetype at = view.indexOf(open);
+    while (at >= 0) {
+        const qsizetype begin = at + open.size();
+        const qsizetype next = view.indexOf(open, begin);
+        const qsizetype pieceEnd = next < 0 ? view.size() : next;
+        const QStringView piece = view.sliced(begin, pieceEnd - begin);
+        const qsizetype closeAt = piece.indexOf(close);
+        names.append((closeAt < 0 ? piece : piece.first(closeAt)).toString());
+        at = next;
+    }
+    return names;
+}
+
+QStringList categoryNames(const QString &reply)
+{
+    QStringList pieces = splitAt(reply, QStringLiteral("<data>"));
+    QStringList names;
+    for (qsizetype k = 0; k + 1 < pieces.size(); ++k)
+        names.append(textBetween(pieces[k], QStringLiteral("<name>"), QStringLiteral("</name>")));
+    return names;
+}
+
+NameParts nameParts(const QString &name)
+{
+    static const QString sep = QStringLiteral("$$");
+    const qsizetype first = name.indexOf(sep);
+    if (first < 0)
+        return {name, {}};
+    const qsizetype from = first + sep.size();
+    const qsizetype second = name.indexOf(sep, from);
+    return {name.left(first), second < 0 ? name.mid(from) : name.mid(from, second - from)};
+}
+
+QString songKey(const QString &singer, const QString &title)
+{
+    if (title == kMixPlaceholder)
+        return singer + QStringLiteral("$$");
+    return singer + QStringLiteral("$$") + title;
+}
+
+QByteArray searchPath(const QString &text)
+{
+    return QByteArrayLiteral("/x?op=7&mode=1&count=1&title=") + gbk::encode(text);
+}
+
+QByteArray chartPath(int listId)
+{
+    return QByteArrayLiteral("/x?op=22&listid=") + QByteArray::number(listId);
+}
+
+QByteArray categoryPath()
+{
+    return QByteArrayLiteral("/x?op=3&list_cat=5");
+}
+
+QByteArray songAddressPath(const QString &key)
+{
+    return QByteArrayLiteral("/x?op=12&count=1&mtype=2&title=") + gbk::encode(key)
+        + QByteArrayLiteral("$$$$&listenreelect=0");
+}
+
+QByteArray lyricsPath(const QString &lyricsId)
+{
+    // The id is read as an integer; text that is no number reads as 0.
+    bool ok = false;
+    const qlonglong id = lyricsId.trimmed().toLongLong(&ok);
+    const qlonglong folder = ok ? id / 100 : 0;
+    return QByteArrayLiteral("/bdlrc/") + QByteArray::number(folder) + '/' + gbk::encode(lyricsId)
+        + QByteArrayLiteral(".lrc");
+}
+
+} // namespace wire

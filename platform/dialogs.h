@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Modal dialogs and message boxes. Every message box has a single OK button.
+class Dialogs
+{
+public:
+    enum class Icon { None, Information, Warning, Critical };
+
+    virtual ~Dialogs() = default;
+    virtual void message(QWidget *parent, const QString &title, const QString &text, Icon icon) = 0;
+    // Returns the chosen path, or empty text when the user cancelled.
+    virtual QString openFile(QWidget *parent, const QString &title, const QString &filter) = 0;
+    virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter,
+                             const QString &proposedName) = 0;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+
+// One blocking HTTP GET of a full address. The address is raw bytes: the
+// variable parts of catalogue requests are GBK and are appended as typed.
+// Any failure (no connection, time-out, error status, oversized body) gives
+// an empty result; the caller is not told why.
+class HttpClient
+{
+public:
+    virtual ~HttpClient() = default;
+    virtual QByteArray get(const QByteArray &url) = 0;
+};

