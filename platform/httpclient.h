@@ -6,6 +6,11 @@
 // variable parts of catalogue requests are GBK and are appended as typed.
 // Any failure (no connection, time-out, error status, oversized body) gives
 // an empty result; the caller is not told why.
+//
+// On the wire an implementation percent-encodes only the bytes that HTTP
+// cannot carry raw (controls, space, bytes from 0x80, " < > \ ^ ` { | } #
+// and a % not followed by two hex digits); everything else, "&" included,
+// reaches the server as typed.
 class HttpClient
 {
 public:

@@ -52,35 +52,34 @@ const QColor kRefreshIdle(0, 224, 128);
 // The standard controls follow the skin's dark look.
 const char *kControlStyle = R"(
 QLineEdit#搜索框 {
-    background: #e9edf3; color: #1b2330; border: none; padding: 0 2px;
-    selection-background-color: #3d7bd9; selection-color: white;
+    background: rgb(13,16,22); color: rgb(214,220,230); border: none; padding: 0 2px;
+    selection-background-color: rgb(30,96,112); selection-color: white;
 }
 QComboBox#关键字框 {
-    background: #e9edf3; color: #1b2330; border: 1px solid #0b0f16; border-radius: 2px;
+    background: rgb(13,16,22); color: rgb(214,220,230); border: none;
 }
 QComboBox#关键字框 QAbstractItemView {
-    background: #1a212d; color: #d8dee8; border: 1px solid #3a4658;
-    selection-background-color: #2f5f9e; selection-color: white; outline: 0;
+    background: rgb(18,23,31); color: rgb(214,220,230); border: 1px solid rgb(48,60,76);
+    selection-background-color: rgb(30,96,112); selection-color: white; outline: 0;
 }
 QTreeView#播放列表框 {
-    background: #121821; alternate-background-color: #161d28; color: #c9d1dc;
+    background: rgb(14,18,25); alternate-background-color: rgb(18,23,31); color: rgb(196,204,216);
     border: none; outline: 0;
-    selection-background-color: #2b4f7e; selection-color: #ffffff;
+    selection-background-color: rgb(30,96,112); selection-color: white;
 }
 QTreeView#播放列表框::item { height: 18px; border: none; }
-QTreeView#播放列表框::item:hover { background: #1f2a3a; }
-QTreeView#播放列表框::item:selected { background: #2b4f7e; color: #ffffff; }
-QScrollBar:vertical { background: #121821; width: 10px; margin: 0; }
-QScrollBar::handle:vertical { background: #3a4a60; min-height: 24px; border-radius: 4px; margin: 1px; }
-QScrollBar::handle:vertical:hover { background: #4f6585; }
+QTreeView#播放列表框::item:hover { background: rgb(26,36,48); }
+QTreeView#播放列表框::item:selected { background: rgb(30,96,112); color: white; }
+QScrollBar:vertical { background: rgb(14,18,25); width: 10px; margin: 0; }
+QScrollBar::handle:vertical { background: rgb(52,70,90); min-height: 24px; border-radius: 4px; margin: 1px; }
+QScrollBar::handle:vertical:hover { background: rgb(40,120,136); }
 QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0; }
 QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: none; }
-QScrollBar:horizontal { height: 0; }
-QMenu { background: #1a212d; color: #d8dee8; border: 1px solid #3a4658; padding: 3px 0; }
+QMenu { background: rgb(18,23,31); color: rgb(214,220,230); border: 1px solid rgb(48,60,76); padding: 3px 0; }
 QMenu::item { padding: 4px 22px 4px 24px; }
-QMenu::item:selected { background: #2f5f9e; color: white; }
-QMenu::item:disabled { color: #5d6878; }
-QMenu::separator { height: 1px; background: #323c4c; margin: 3px 6px; }
+QMenu::item:selected { background: rgb(30,96,112); color: white; }
+QMenu::item:disabled { color: rgb(92,104,120); }
+QMenu::separator { height: 1px; background: rgb(40,50,64); margin: 3px 6px; }
 )";
 
 } // namespace
@@ -232,7 +231,7 @@ void MainWindow::buildControls()
     m_dropDownButton->setPressedPicture(skinPicture("dropdown_pressed"));
     stack << m_dropDownButton;
 
-    const QColor headerText(200, 208, 220);
+    const QColor headerText(200, 206, 216);
     for (auto [name, caption, geometry] :
          {std::tuple{"标签4", "歌曲名称", QRect(200, 61, 372, 17)}, std::tuple{"标签3", "演唱歌手", QRect(49, 61, 150, 17)},
           std::tuple{"标签2", "序号", QRect(8, 61, 40, 17)}}) {
