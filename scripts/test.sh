@@ -9,5 +9,5 @@ preset=${1:-default}
 
 scripts/setup.sh
 cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset"
+cmake --build --preset "$preset" --target all demo-library
 ctest --preset "$preset" --parallel 2

@@ -15,7 +15,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("musicbox"));
-    QApplication::setApplicationDisplayName(QStringLiteral("沐弦音乐盒"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
 
     CurlHttpClient http;
