@@ -4,6 +4,7 @@
 #include "curlhttpclient.h"
 #include "dialogs.h"
 #include "mainwindow.h"
+#include "mediaplayer.h"
 #include "registry.h"
 #include "songlistmodel.h"
 #include "tray.h"
@@ -40,6 +41,24 @@ public:
     bool isShown() const override { return false; }
 };
 
+class NoPlayer : public MediaPlayer
+{
+public:
+    void setUrl(const QString &) override {}
+    QString url() const override { return {}; }
+    int playState() const override { return Undefined; }
+    void play() override {}
+    void pause() override {}
+    void stop() override {}
+    QString currentPositionString() const override { return {}; }
+    void setBalance(int) override {}
+    int bufferingProgress() const override { return 0; }
+    int downloadProgress() const override { return 0; }
+    int bandWidth() const override { return 0; }
+    QString durationString() const override { return {}; }
+    QString itemInfo(const QString &) const override { return {}; }
+};
+
 QString hundredThousandNames()
 {
     QString reply;
@@ -55,7 +74,8 @@ void BM_FillHundredThousandRows(benchmark::State &state)
     NoRegistry registry;
     NoDialogs dialogs;
     NoTray tray;
-    MainWindow window({http, registry, dialogs, tray, QByteArrayLiteral("http://127.0.0.1:9")});
+    NoPlayer player;
+    MainWindow window({http, registry, dialogs, tray, player, QByteArrayLiteral("http://127.0.0.1:9")});
     window.show();
     auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
     const QString reply = hundredThousandNames();
@@ -83,9 +103,10 @@ void BM_StartupAgainstDemoServer(benchmark::State &state)
     NoRegistry registry;
     NoDialogs dialogs;
     NoTray tray;
+    NoPlayer player;
     int rows = 0;
     for (auto _ : state) {
-        MainWindow window({http, registry, dialogs, tray, base});
+        MainWindow window({http, registry, dialogs, tray, player, base});
         window.show();
         window.onMainWindowCreated();
         QApplication::processEvents();

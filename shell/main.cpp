@@ -1,4 +1,5 @@
 #include "curlhttpclient.h"
+#include "gstmediaplayer.h"
 #include "mainwindow.h"
 #include "qsettingsregistry.h"
 #include "qtdialogs.h"
@@ -21,8 +22,9 @@ int main(int argc, char *argv[])
     QSettingsRegistry registry;
     QtDialogs dialogs;
     QtTray tray;
+    GstMediaPlayer player;
 
-    MainWindow window({http, registry, dialogs, tray, QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
+    MainWindow window({http, registry, dialogs, tray, player, QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
     QObject::connect(&window, &MainWindow::exitRequested, &app, &QApplication::quit);
     window.show();
     window.onMainWindowCreated();

@@ -4,9 +4,12 @@
 #include "charts.h"
 #include "dialogs.h"
 #include "imagebutton.h"
+#include "mediaplayer.h"
 #include "picturelabel.h"
+#include "playbackcontroller.h"
 #include "playoptions.h"
 #include "songlistmodel.h"
+#include "songaddress.h"
 #include "songsearch.h"
 #include "transparentlabel.h"
 #include "tray.h"
@@ -104,6 +107,28 @@ MainWindow::MainWindow(const ShellServices &services, QWidget *parent)
     m_charts = std::make_unique<Charts>(*m_catalogue, *m_songs, *m_keywordBox);
     m_playOptions = std::make_unique<PlayOptions>(m_services.registry, *menuItem(QStringLiteral("开启连播")),
                                                   *menuItem(QStringLiteral("随即播放")));
+    m_resolver = std::make_unique<SongResolver>(*m_catalogue, *m_songs);
+    PlaybackControls controls;
+    controls.window = this;
+    controls.songView = m_songView;
+    controls.songs = m_songs;
+    controls.searchBox = m_searchBox;
+    controls.statusLabel = m_statusLabel;
+    controls.receptionLabel = m_receptionLabel;
+    controls.progressLabel = m_progressLabel;
+    controls.playPauseButton = m_playPauseButton;
+    controls.stopItem = menuItem(QStringLiteral("停止"));
+    controls.propertiesItem = menuItem(QStringLiteral("属性"));
+    controls.stereoItem = menuItem(QStringLiteral("立体声"));
+    controls.leftItem = menuItem(QStringLiteral("左声道"));
+    controls.rightItem = menuItem(QStringLiteral("右声道"));
+    controls.continuousItem = menuItem(QStringLiteral("开启连播"));
+    controls.randomItem = menuItem(QStringLiteral("随即播放"));
+    controls.bufferingClock = findChild<QTimer *>(QStringLiteral("缓冲时钟"));
+    controls.progressClock = findChild<QTimer *>(QStringLiteral("实时时钟"));
+    controls.streamingClock = findChild<QTimer *>(QStringLiteral("播放下载时钟"));
+    controls.switchTimer = findChild<QTimer *>(QStringLiteral("MP3切换时钟"));
+    m_playback = new PlaybackController(m_services.player, *m_resolver, m_services.dialogs, controls, this);
     connectControls();
 }
 
@@ -166,7 +191,7 @@ void MainWindow::buildControls()
     stack << picture("标签14", "edge_bl", {0, 292, 7, 15}, this);
     stack << picture("标签10", "edge_br", {573, 292, 7, 15}, this);
 
-    ImageButton *open = button("打开图形按钮", {247, 308, 21, 21}, this);
+    ImageButton *open = m_openButton = button("打开图形按钮", {247, 308, 21, 21}, this);
     open->setNormalPicture(skinPicture("open_normal"));
     open->setHoverPicture(skinPicture("open_hover"));
     open->setCursor(hand);
@@ -201,7 +226,7 @@ void MainWindow::buildControls()
     stack << m_statusLabel;
     timer("缓冲时钟");
 
-    ImageButton *playPause = button("暂停图形按钮", {20, 302, 30, 30}, this);
+    ImageButton *playPause = m_playPauseButton = button("暂停图形按钮", {20, 302, 30, 30}, this);
     playPause->setCheckable(true);
     playPause->setKeyColour(qRgb(255, 0, 0));
     playPause->setNormalPicture(skinPicture("play"));
@@ -209,7 +234,7 @@ void MainWindow::buildControls()
     playPause->setCursor(hand);
     stack << playPause;
 
-    ImageButton *stop = button("停止图形按钮", {54, 308, 19, 19}, this);
+    ImageButton *stop = m_stopButton = button("停止图形按钮", {54, 308, 19, 19}, this);
     stop->setNormalPicture(skinPicture("stop_normal"));
     stop->setHoverPicture(skinPicture("stop_hover"));
     stop->setPressedPicture(skinPicture("stop_pressed"));
@@ -418,6 +443,18 @@ void MainWindow::connectControls()
             [this] { m_playOptions->toggleContinuousPlay(); });
     connect(menuItem(QStringLiteral("随即播放")), &QAction::triggered, this,
             [this] { m_playOptions->toggleRandomPlay(); });
+
+    connect(menuItem(QStringLiteral("试听")), &QAction::triggered, m_playback, &PlaybackController::playSelectedSong);
+    connect(m_songView, &QAbstractItemView::doubleClicked, m_playback, &PlaybackController::playSelectedSong);
+    connect(m_openButton, &QAbstractButton::clicked, m_playback, &PlaybackController::openLocalFile);
+    connect(menuItem(QStringLiteral("打开文件")), &QAction::triggered, m_playback, &PlaybackController::openLocalFile);
+    connect(m_playPauseButton, &QAbstractButton::clicked, m_playback, &PlaybackController::togglePlayPause);
+    connect(menuItem(QStringLiteral("播放/暂停")), &QAction::triggered, m_playback,
+            &PlaybackController::togglePlayPause);
+    connect(m_stopButton, &QAbstractButton::clicked, m_playback, &PlaybackController::stopPlayback);
+    connect(menuItem(QStringLiteral("停止")), &QAction::triggered, m_playback, &PlaybackController::stopPlayback);
+    connect(menuItem(QStringLiteral("属性")), &QAction::triggered, m_playback,
+            &PlaybackController::showFileProperties);
 
     connect(m_minimiseButton, &QAbstractButton::clicked, this,
             [this] { setWindowState(windowState() | Qt::WindowMinimized); });

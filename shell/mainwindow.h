@@ -11,6 +11,8 @@ class Charts;
 class Dialogs;
 class HttpClient;
 class ImageButton;
+class MediaPlayer;
+class PlaybackController;
 class PictureLabel;
 class PlayOptions;
 class QAction;
@@ -21,6 +23,7 @@ class QTimer;
 class QTreeView;
 class Registry;
 class SongListModel;
+class SongResolver;
 class SongSearch;
 class TransparentLabel;
 class Tray;
@@ -33,6 +36,7 @@ struct ShellServices
     Registry &registry;
     Dialogs &dialogs;
     Tray &tray;
+    MediaPlayer &player;
     QByteArray catalogueUrl;
 };
 
@@ -63,6 +67,8 @@ public:
     PlayOptions &playOptions() const { return *m_playOptions; }
     Charts &charts() const { return *m_charts; }
     SongSearch &songSearch() const { return *m_search; }
+    SongResolver &songResolver() const { return *m_resolver; }
+    PlaybackController &playback() const { return *m_playback; }
 
 public slots:
     void hideToTray();
@@ -94,6 +100,8 @@ private:
     std::unique_ptr<SongSearch> m_search;
     std::unique_ptr<Charts> m_charts;
     std::unique_ptr<PlayOptions> m_playOptions;
+    std::unique_ptr<SongResolver> m_resolver;
+    PlaybackController *m_playback = nullptr;
 
     QMenu *m_playerMenu = nullptr;
     QMenu *m_songMenu = nullptr;
@@ -117,4 +125,7 @@ private:
     ImageButton *m_maximiseButton = nullptr;        // 大化图形按钮
     ImageButton *m_closeButton = nullptr;           // 关闭图形按钮
     PictureLabel *m_controlBar = nullptr;           // 标签8
+    ImageButton *m_playPauseButton = nullptr;       // 暂停图形按钮
+    ImageButton *m_stopButton = nullptr;            // 停止图形按钮
+    ImageButton *m_openButton = nullptr;            // 打开图形按钮
 };

@@ -3,6 +3,7 @@
 #include "charts.h"
 #include "curlhttpclient.h"
 #include "fakedialogs.h"
+#include "fakemediaplayer.h"
 #include "fakeregistry.h"
 #include "faketray.h"
 #include "fixtureserver.h"
@@ -102,6 +103,7 @@ private:
     FakeRegistry m_registry;
     FakeDialogs m_dialogs;
     std::unique_ptr<FakeTray> m_tray;
+    FakeMediaPlayer m_player;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -138,7 +140,7 @@ void MainWindowTest::createWindow(bool trayAvailable)
 {
     m_tray->setAvailable(trayAvailable);
     m_window = std::make_unique<MainWindow>(
-        ShellServices{*m_http, m_registry, m_dialogs, *m_tray, m_server->baseUrl()});
+        ShellServices{*m_http, m_registry, m_dialogs, *m_tray, m_player, m_server->baseUrl()});
     m_window->show();
     m_window->onMainWindowCreated();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));

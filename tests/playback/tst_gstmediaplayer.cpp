@@ -1,0 +1,523 @@
+// GstMediaPlayer against real GStreamer. The media are generated here (a few
+// seconds of tone), played from local files and from the loopback fixture
+// server into "fakesink sync=true", which keeps real time without a sound
+// device.
+
+#include "fixtureserver.h"
+#include "gstmediaplayer.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gst/gst.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+
+const QString kSink = QStringLiteral("fakesink sync=true");
+
+// Runs a gst-launch style pipeline to its end; empty on success, else the reason.
+QString runPipeline(const QString &description)
+{
+    GError *error = nullptr;
+    GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
+    if (!pipeline || error) {
+        const QString why = error ? QString::fromUtf8(error->message) : QStringLiteral("no pipeline");
+        g_clear_error(&error);
+        if (pipeline)
+            gst_object_unref(pipeline);
+        return why;
+    }
+    gst_element_set_state(pipeline, GST_STATE_PLAYING);
+    GstBus *bus = gst_element_get_bus(pipeline);
+    GstMessage *msg = gst_bus_timed_pop_filtered(bus, 20 * GST_SECOND,
+                                                 GstMessageType(GST_MESSAGE_EOS | GST_MESSAGE_ERROR));
+    QString why;
+    if (!msg) {
+        why = QStringLiteral("timed out");
+    } else if (GST_MESSAGE_TYPE(msg) == GST_MESSAGE_ERROR) {
+        gst_message_parse_error(msg, &error, nullptr);
+        why = QString::fromUtf8(error->message);
+        g_clear_error(&error);
+    }
+    if (msg)
+        gst_message_unref(msg);
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(bus);
+    gst_object_unref(pipeline);
+    return why;
+}
+
+// A standard MIDI file, format 0: one piano note of `beats` quarter notes at
+// the default 120 beats per minute (half a second each).
+QByteArray tinyMidi(int beats)
+{
+    const int ticks = 96 * beats;
+    QByteArray track;
+    track += QByteArray::fromHex("00C000");   // program 0
+    track += QByteArray::fromHex("00903C64"); // note on, middle C
+    track += char(0x80 | ((ticks >> 7) & 0x7F));
+    track += char(ticks & 0x7F);
+    track += QByteArray::fromHex("803C40");   // note off
+    track += QByteArray::fromHex("00FF2F00"); // end of track
+    QByteArray smf = QByteArray::fromHex("4D546864" "00000006" "0000" "0001" "0060");
+    smf += "MTrk";
+    const quint32 n = quint32(track.size());
+    smf += char(n >> 24);
+    smf += char(n >> 16);
+    smf += char(n >> 8);
+    smf += char(n);
+    return smf + track;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Every state the player reports, and whether playState() already held it
+// when the signal came.
+struct StateLog
+{
+    QList<int> states;
+    bool consistent = true;
+
+    explicit StateLog(MediaPlayer &player)
+    {
+        QObject::connect(&player, &MediaPlayer::playStateChanged, &player, [this, &player](int s) {
+            if (s != player.playState())
+                consistent = false;
+            states << s;
+        });
+    }
+    int last() const { return states.isEmpty() ? -1 : states.last(); }
+};
+
+QString text(const QList<int> &states)
+{
+    QStringList parts;
+    for (int s : states)
+        parts << QString::number(s);
+    return parts.join(u' ');
+}
+
+// A whole play from writing the address to the end: 9, then 7 for a network
+// address, any number of 6, then 3 (with possible 6/3 re-buffering rounds),
+// and 8, 1 at the end. Empty when it fits, else the sequence.
+QString playThroughProblem(const QList<int> &s, bool network)
+{
+    bool ok = s.size() >= 4 && s.first() == MediaPlayer::Transitioning
+              && s.mid(s.size() - 2) == QList<int>{MediaPlayer::MediaEnded, MediaPlayer::Stopped};
+    int i = 1;
+    if (ok && network)
+        ok = s.value(i++) == MediaPlayer::Waiting;
+    while (ok && s.value(i) == MediaPlayer::Buffering)
+        ++i;
+    ok = ok && s.value(i) == MediaPlayer::Playing;
+    for (int j = i; ok && j < s.size() - 2; ++j)
+        ok = s[j] == MediaPlayer::Playing || s[j] == MediaPlayer::Buffering;
+    return ok ? QString() : text(s);
+}
+
+} // namespace
+
+class TestGstMediaPlayer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void startsUndefined();
+    void playsThrough_data();
+    void playsThrough();
+    void pauseResumeStop();
+    void pauseWhileOpening();
+    void unplayable_data();
+    void unplayable();
+    void balance_data();
+    void balance();
+    void midiPlays();
+    void rebuffersWhileStreaming();
+    void destroyedWhileStreaming();
+
+private:
+    QString m_mp3;
+    QString m_wav;
+    QTemporaryDir m_dir;
+};
+
+void TestGstMediaPlayer::initTestCase()
+{
+    gst_init(nullptr, nullptr);
+    QVERIFY(m_dir.isValid());
+    m_mp3 = m_dir.filePath(QStringLiteral("tone.mp3"));
+    m_wav = m_dir.filePath(QStringLiteral("tone.wav"));
+    // 2.5 s of mono tone at 44.1 kHz as MP3 (128 kbit/s), 2 s as WAV.
+    QString why = runPipeline(QStringLiteral("audiotestsrc num-buffers=25 samplesperbuffer=4410 ! "
+                                             "audio/x-raw,rate=44100,channels=1 ! audioconvert ! "
+                                             "lamemp3enc target=bitrate bitrate=128 cbr=true ! filesink location=\"%1\"").arg(m_mp3));
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    why = runPipeline(QStringLiteral("audiotestsrc num-buffers=20 samplesperbuffer=4410 ! "
+                                     "audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
+                                     "wavenc ! filesink location=\"%1\"").arg(m_wav));
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY(QFileInfo(m_mp3).size() > 10000);
+    QVERIFY(QFileInfo(m_wav).size() > 10000);
+}
+
+void TestGstMediaPlayer::startsUndefined()
+{
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    QCOMPARE(player.playState(), int(MediaPlayer::Undefined));
+    QCOMPARE(player.url(), QString());
+    QCOMPARE(player.currentPositionString(), QString());
+    QCOMPARE(player.durationString(), QString());
+    QCOMPARE(player.itemInfo(QStringLiteral("SourceURL")), QString());
+    // Nothing loaded: the transport does nothing.
+    player.play();
+    player.pause();
+    player.stop();
+    QTest::qWait(100);
+    QCOMPARE(player.playState(), int(MediaPlayer::Undefined));
+    QVERIFY(log.states.isEmpty());
+}
+
+void TestGstMediaPlayer::playsThrough_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("network");
+    QTest::addColumn<QString>("fileType");
+    QTest::addColumn<bool>("hasBitrate");
+
+    QTest::newRow("local mp3") << QStringLiteral("tone.mp3") << false << "mp3" << true;
+    QTest::newRow("http mp3") << QStringLiteral("tone.mp3") << true << "mp3" << true;
+    QTest::newRow("local wav") << QStringLiteral("tone.wav") << false << "wav" << false;
+}
+
+void TestGstMediaPlayer::playsThrough()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, network);
+    QFETCH(QString, fileType);
+    QFETCH(bool, hasBitrate);
+
+    const QString path = m_dir.filePath(file);
+    const QByteArray body = readAll(path);
+    FixtureServer server;
+    FixtureReply reply;
+    reply.body = body;
+    reply.contentType = fileType == QLatin1String("mp3") ? "audio/mpeg" : "audio/x-wav";
+    server.setReply(reply);
+    const QString url = network ? QString::fromLatin1(server.baseUrl() + "/music/" + file.toLatin1()) : path;
+
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    player.setUrl(url);
+    QCOMPARE(player.url(), url);
+    QCOMPARE(log.states.value(0), int(MediaPlayer::Transitioning));
+
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(!player.currentPositionString().isEmpty(), 2000);
+    const QString first = player.currentPositionString();
+    QVERIFY2(first.startsWith(QLatin1String("00:0")), qPrintable(first));
+    QTRY_VERIFY_WITH_TIMEOUT(player.currentPositionString() > first, 2500);
+
+    const QString duration = player.durationString();
+    QVERIFY2(duration == QLatin1String("00:02") || duration == QLatin1String("00:03"), qPrintable(duration));
+    QCOMPARE(player.itemInfo(QStringLiteral("FileType")), fileType);
+    QCOMPARE(player.itemInfo(QStringLiteral("FileSize")), QString::number(body.size()));
+    QCOMPARE(player.itemInfo(QStringLiteral("SourceURL")), url);
+    QCOMPARE(player.itemInfo(QStringLiteral("Title")), QString());
+    // 128 kbit/s CBR while the stream still arrives (the parser reports its
+    // measured average); nothing flows once all of it has been received.
+    if (hasBitrate && player.downloadProgress() < 100)
+        QVERIFY2(qAbs(player.bandWidth() - 128000) < 2000, qPrintable(QString::number(player.bandWidth())));
+    if (player.downloadProgress() == 100)
+        QCOMPARE(player.bandWidth(), 0);
+    if (!network)
+        QCOMPARE(player.downloadProgress(), 100);
+    QVERIFY(player.downloadProgress() >= 0 && player.downloadProgress() <= 100);
+
+    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 8000);
+    const QString problem = playThroughProblem(log.states, network);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    QVERIFY(log.consistent);
+    QCOMPARE(player.downloadProgress(), 100);
+    QCOMPARE(player.currentPositionString(), QString());
+    QCOMPARE(player.url(), url);
+    if (network)
+        QCOMPARE(server.targets(), QList<QByteArray>{"/music/" + file.toLatin1()});
+}
+
+void TestGstMediaPlayer::pauseResumeStop()
+{
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    player.setUrl(m_mp3);
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+
+    player.pause();
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Paused), 3000);
+    const QString frozen = player.currentPositionString();
+    QVERIFY(!frozen.isEmpty());
+    QTest::qWait(1200);
+    QCOMPARE(player.currentPositionString(), frozen);
+    QCOMPARE(player.playState(), int(MediaPlayer::Paused));
+
+    player.play();
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 3000);
+
+    player.stop();
+    QCOMPARE(player.playState(), int(MediaPlayer::Stopped));
+    QCOMPARE(player.currentPositionString(), QString());
+    QTest::qWait(300); // nothing of the stopped stream comes back
+    QCOMPARE(player.playState(), int(MediaPlayer::Stopped));
+    QCOMPARE(log.states.mid(log.states.indexOf(MediaPlayer::Paused)),
+             (QList<int>{MediaPlayer::Paused, MediaPlayer::Playing, MediaPlayer::Stopped}));
+
+    // Play after a stop starts the same address again.
+    player.play();
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+    QCOMPARE(player.url(), m_mp3);
+    player.stop();
+    player.stop(); // a second stop changes nothing
+    QCOMPARE(log.states.mid(log.states.size() - 2), (QList<int>{MediaPlayer::Playing, MediaPlayer::Stopped}));
+    QVERIFY(log.consistent);
+}
+
+void TestGstMediaPlayer::pauseWhileOpening()
+{
+    // A slow server keeps the player opening; a pause then must hold it
+    // before the first start, and play resumes it.
+    FixtureServer server;
+    FixtureReply reply;
+    reply.body = readAll(m_mp3);
+    reply.contentType = "audio/mpeg";
+    reply.delayMs = 500;
+    server.setReply(reply);
+
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    player.setUrl(QString::fromLatin1(server.baseUrl() + "/slow.mp3"));
+    QCOMPARE(player.playState(), int(MediaPlayer::Waiting));
+    player.pause();
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Paused), 5000);
+    QTest::qWait(500);
+    QCOMPARE(player.playState(), int(MediaPlayer::Paused));
+    QVERIFY2(!log.states.contains(MediaPlayer::Playing), qPrintable(text(log.states)));
+
+    player.play();
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 5000);
+    QVERIFY(log.consistent);
+}
+
+void TestGstMediaPlayer::unplayable_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("empty address") << "empty";
+    QTest::newRow("missing local file") << "missing";
+    QTest::newRow("local text file") << "text";
+    QTest::newRow("http 404") << "404";
+    QTest::newRow("http refused") << "refused";
+    QTest::newRow("http html page") << "html";
+    QTest::newRow("http empty body") << "emptybody";
+}
+
+void TestGstMediaPlayer::unplayable()
+{
+    QFETCH(QString, kind);
+
+    auto server = std::make_unique<FixtureServer>();
+    FixtureReply reply;
+    if (kind == QLatin1String("404")) {
+        reply.status = 404;
+        reply.body = "<html><body>Not Found</body></html>";
+        reply.contentType = "text/html";
+    } else if (kind == QLatin1String("html")) {
+        reply.body = "<!DOCTYPE html>\n<html><head><title>hello</title></head><body>"
+                     + QByteArray(4000, 'x') + "</body></html>\n";
+        reply.contentType = "text/html";
+    }
+    server->setReply(reply);
+    const QString http = QString::fromLatin1(server->baseUrl() + "/song.mp3");
+
+    QString url;
+    if (kind == QLatin1String("missing")) {
+        url = m_dir.filePath(QStringLiteral("no such file.mp3"));
+    } else if (kind == QLatin1String("text")) {
+        url = m_dir.filePath(QStringLiteral("notes.mp3"));
+        QFile f(url);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 200; ++i)
+            f.write("These are plain words, not sound at all.\n");
+    } else if (kind == QLatin1String("refused")) {
+        url = http;
+        server.reset(); // nothing listens on that port any more
+    } else if (kind != QLatin1String("empty")) {
+        url = http;
+    }
+
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    player.setUrl(url);
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Ready), 10000);
+    QTest::qWait(200); // and stays there
+    QCOMPARE(player.playState(), int(MediaPlayer::Ready));
+    QVERIFY2(!log.states.contains(MediaPlayer::Playing), qPrintable(text(log.states)));
+    QCOMPARE(log.last(), int(MediaPlayer::Ready));
+    QVERIFY(log.consistent);
+    QCOMPARE(player.url(), url);
+    QCOMPARE(player.currentPositionString(), QString());
+    if (!url.isEmpty())
+        QCOMPARE(log.states.first(), int(MediaPlayer::Transitioning));
+    // Stop after a failure changes nothing.
+    player.stop();
+    QCOMPARE(player.playState(), int(MediaPlayer::Ready));
+}
+
+void TestGstMediaPlayer::balance_data()
+{
+    QTest::addColumn<int>("balance");
+    QTest::addColumn<bool>("left");
+    QTest::addColumn<bool>("right");
+    QTest::newRow("stereo 50") << 50 << true << true;
+    QTest::newRow("left 0") << 0 << true << false;
+    QTest::newRow("right 100") << 100 << false << true;
+}
+
+void TestGstMediaPlayer::balance()
+{
+    QFETCH(int, balance);
+    QFETCH(bool, left);
+    QFETCH(bool, right);
+
+    // The sink writes what the player outputs to a WAV file (as fast as it
+    // can, the file sink keeps no time); then each channel's loudness is read.
+    const QString out = m_dir.filePath(QStringLiteral("out-%1.wav").arg(balance));
+    GstMediaPlayer player(QStringLiteral("audioconvert ! audio/x-raw,format=S16LE,channels=2 ! "
+                                         "wavenc ! filesink location=\"%1\"").arg(out));
+    StateLog log(player);
+    player.setBalance(balance);
+    player.setUrl(m_mp3);
+    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 10000);
+    QVERIFY2(log.states.contains(MediaPlayer::MediaEnded), qPrintable(text(log.states)));
+
+    const QByteArray wav = readAll(out);
+    const int data = wav.indexOf("data");
+    QVERIFY(data > 0);
+    const auto *samples = reinterpret_cast<const qint16 *>(wav.constData() + data + 8);
+    const qsizetype frames = (wav.size() - data - 8) / 4;
+    QVERIFY2(frames > 44100, qPrintable(QString::number(frames)));
+    double sum[2] = {0, 0};
+    for (qsizetype i = 0; i < frames; ++i) {
+        sum[0] += qAbs(samples[2 * i]);
+        sum[1] += qAbs(samples[2 * i + 1]);
+    }
+    const double mean[2] = {sum[0] / frames, sum[1] / frames};
+    const QString levels = QStringLiteral("left %1 right %2").arg(mean[0]).arg(mean[1]);
+    QVERIFY2((mean[0] > 1000) == left, qPrintable(levels));
+    QVERIFY2((mean[1] > 1000) == right, qPrintable(levels));
+    if (!left)
+        QVERIFY2(mean[0] < 10, qPrintable(levels));
+    if (!right)
+        QVERIFY2(mean[1] < 10, qPrintable(levels));
+}
+
+void TestGstMediaPlayer::midiPlays()
+{
+    GstElementFactory *synth = gst_element_factory_find("fluiddec");
+    if (!synth)
+        QSKIP("the fluidsynth MIDI plugin is not installed");
+    gst_object_unref(synth);
+
+    const QString mid = m_dir.filePath(QStringLiteral("tune.mid"));
+    QFile f(mid);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(tinyMidi(2));
+    f.close();
+
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    player.setUrl(mid);
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+    QCOMPARE(player.itemInfo(QStringLiteral("FileType")), QStringLiteral("mid"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 10000);
+    const QString problem = playThroughProblem(log.states, false);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void TestGstMediaPlayer::rebuffersWhileStreaming()
+{
+    // 16 KiB (about one second of the song) every 1.5 s: playback runs dry
+    // and must wait for the buffer, then carry on to the end.
+    FixtureServer server;
+    FixtureReply reply;
+    reply.body = readAll(m_mp3);
+    reply.contentType = "audio/mpeg";
+    reply.chunkDelayMs = 1500;
+    server.setReply(reply);
+
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    // The received percentage, as the window's progress clock samples it.
+    QList<int> received;
+    int rateWhileArriving = 0;
+    QTimer sampler;
+    connect(&sampler, &QTimer::timeout, this, [&] {
+        received << player.downloadProgress();
+        if (received.last() > 0 && received.last() < 100)
+            rateWhileArriving = qMax(rateWhileArriving, player.bandWidth());
+    });
+    sampler.start(100);
+    player.setUrl(QString::fromLatin1(server.baseUrl() + "/trickle.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 15000);
+    sampler.stop();
+    QString receivedText;
+    for (int p : received)
+        receivedText += QString::number(p) + u' ';
+    QVERIFY2(std::is_sorted(received.begin(), received.end()), qPrintable(receivedText));
+    QVERIFY2(std::any_of(received.begin(), received.end(), [](int p) { return p > 0 && p < 100; }),
+             qPrintable(receivedText));
+    QCOMPARE(player.downloadProgress(), 100);
+    // The stream's rate shows while it arrives and drops to 0 once complete.
+    QVERIFY2(qAbs(rateWhileArriving - 128000) < 2000, qPrintable(QString::number(rateWhileArriving)));
+    QCOMPARE(player.bandWidth(), 0);
+    const QString problem = playThroughProblem(log.states, true);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+    const qsizetype started = log.states.indexOf(MediaPlayer::Playing);
+    QVERIFY2(log.states.indexOf(MediaPlayer::Buffering, started) > started, qPrintable(text(log.states)));
+    QVERIFY(log.consistent);
+}
+
+void TestGstMediaPlayer::destroyedWhileStreaming()
+{
+    // The server trickles the song; the player goes away mid-stream and
+    // must stop its threads and leave no callback behind.
+    FixtureServer server;
+    FixtureReply reply;
+    reply.body = readAll(m_mp3);
+    reply.contentType = "audio/mpeg";
+    reply.chunkDelayMs = 300;
+    server.setReply(reply);
+
+    auto player = std::make_unique<GstMediaPlayer>(kSink);
+    StateLog log(*player);
+    player->setUrl(QString::fromLatin1(server.baseUrl() + "/trickle.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(player->playState() == MediaPlayer::Playing
+                                 || player->playState() == MediaPlayer::Buffering,
+                             10000);
+    player.reset();
+    QTest::qWait(300); // queued messages of the dead player must not arrive
+    QVERIFY(!log.states.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(TestGstMediaPlayer)
+#include "tst_gstmediaplayer.moc"
