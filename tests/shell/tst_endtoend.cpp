@@ -1,0 +1,138 @@
+// One whole listening session with the real parts: the catalogue server on
+// a small generated library, libcurl, GStreamer (into a silent sink that
+// keeps real time) and the main window. Double-click a row, hear it to the
+// end, and with continuous play the next row follows by itself.
+#include "curlhttpclient.h"
+#include "fakedialogs.h"
+#include "fakeregistry.h"
+#include "faketray.h"
+#include "gstmediaplayer.h"
+#include "mainwindow.h"
+#include "songaddress.h"
+#include "songlistmodel.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTreeView>
+#include <QtTest>
+
+class EndToEndTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void listenThenContinueWithTheNextRow();
+
+private:
+    QTemporaryDir m_library;
+    QProcess m_server;
+    QByteArray m_baseUrl;
+};
+
+void EndToEndTest::initTestCase()
+{
+    static QtMessageHandler previous = nullptr;
+    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
+        if (!msg.startsWith(QLatin1String("This plugin does not support")))
+            previous(type, context, msg);
+    });
+
+    // Two songs of two seconds, named "singer - title" (no tags).
+    QVERIFY(m_library.isValid());
+    const struct
+    {
+        const char *file;
+        int frequency;
+    } songs[] = {{"歌手甲 - 第一首.mp3", 440}, {"歌手乙 - 第二首.mp3", 660}};
+    for (const auto &song : songs) {
+        QProcess encode;
+        encode.start(QStringLiteral("gst-launch-1.0"),
+                     {QStringLiteral("-q"), QStringLiteral("audiotestsrc"), QStringLiteral("num-buffers=86"),
+                      QStringLiteral("freq=%1").arg(song.frequency), QStringLiteral("!"), QStringLiteral("audioconvert"),
+                      QStringLiteral("!"), QStringLiteral("lamemp3enc"), QStringLiteral("!"), QStringLiteral("filesink"),
+                      QStringLiteral("location=") + m_library.filePath(QString::fromUtf8(song.file))});
+        QVERIFY(encode.waitForFinished(20000));
+        QCOMPARE(encode.exitCode(), 0);
+    }
+
+    m_server.start(QStringLiteral(CATALOGUE_SERVER), {QStringLiteral("--port"), QStringLiteral("0"), m_library.path()});
+    QVERIFY(m_server.waitForStarted());
+    QElapsedTimer clock;
+    clock.start();
+    while (!m_server.canReadLine() && clock.elapsed() < 10000)
+        m_server.waitForReadyRead(200);
+    const QByteArray line = m_server.readLine().trimmed();
+    QVERIFY2(line.startsWith("listening on http://"), line);
+    m_baseUrl = line.mid(line.indexOf("http://"));
+}
+
+void EndToEndTest::cleanupTestCase()
+{
+    m_server.terminate();
+    m_server.waitForFinished(5000);
+}
+
+void EndToEndTest::listenThenContinueWithTheNextRow()
+{
+    CurlHttpClient http;
+    FakeRegistry registry;
+    FakeDialogs dialogs;
+    FakeTray tray;
+    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
+    MainWindow window({http, registry, dialogs, tray, player, m_baseUrl});
+    window.show();
+    window.onMainWindowCreated();
+
+    auto *box = window.findChild<QLineEdit *>(QStringLiteral("搜索框"));
+    box->setText(QStringLiteral("歌手"));
+    QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("搜索透明标签")), Qt::LeftButton);
+    SongListModel &songs = window.songList();
+    QCOMPARE(songs.rowCount(), 2);
+    auto nameOf = [&songs](int row) {
+        return songs.cell(row, SongListModel::TitleColumn) + QStringLiteral(" - ")
+            + songs.cell(row, SongListModel::SingerColumn);
+    };
+    auto keyOf = [&songs](int row) {
+        return songs.cell(row, SongListModel::SingerColumn) + QStringLiteral("$$")
+            + songs.cell(row, SongListModel::TitleColumn);
+    };
+    QVERIFY(nameOf(0) == QStringLiteral("第一首 - 歌手甲") || nameOf(0) == QStringLiteral("第二首 - 歌手乙"));
+
+    window.menuItem(QStringLiteral("开启连播"))->trigger();
+    auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
+    const QPoint at = view->visualRect(songs.index(0, 1)).center();
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+
+    QElapsedTimer clock;
+    clock.start();
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
+    QCOMPARE(window.songResolver().currentSongKey(), keyOf(0));
+    QVERIFY(window.songResolver().addressReply().contains(QStringLiteral("<encode>")));
+    QVERIFY2(player.url().startsWith(QString::fromLatin1(m_baseUrl + "/song/")), qPrintable(player.url()));
+
+    auto *status = window.findChild<QLabel *>(QStringLiteral("缓冲标签"));
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+    qInfo("double-click to Playing: %lld ms", clock.elapsed());
+    QCOMPARE(status->text(), nameOf(0));
+
+    // The song ends; 200 ms later the next row is resolved and plays.
+    QTRY_COMPARE_WITH_TIMEOUT(view->currentIndex().row(), 1, 10000);
+    QCOMPARE(window.songResolver().currentSongKey(), keyOf(1));
+    QCOMPARE(box->text(), nameOf(1));
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), nameOf(1), 10000);
+    QCOMPARE(player.playState(), int(MediaPlayer::Playing));
+
+    // After the last row continuous play ends quietly.
+    QTRY_COMPARE_WITH_TIMEOUT(status->text(), QStringLiteral("已停止"), 10000);
+    QTest::qWait(400);
+    QCOMPARE(view->currentIndex().row(), 1);
+    QCOMPARE(player.playState(), int(MediaPlayer::Stopped));
+}
+
+QTEST_MAIN(EndToEndTest)
+#include "tst_endtoend.moc"
