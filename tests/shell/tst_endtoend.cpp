@@ -12,6 +12,7 @@
 #include "songlistmodel.h"
 
 #include <QAction>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,6 +28,8 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void listenThenContinueWithTheNextRow();
+    void everyFormatOfTheDemoLibraryPlays_data();
+    void everyFormatOfTheDemoLibraryPlays();
 
 private:
     QTemporaryDir m_library;
@@ -132,6 +135,56 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
     QTest::qWait(400);
     QCOMPARE(view->currentIndex().row(), 1);
     QCOMPARE(player.playState(), int(MediaPlayer::Stopped));
+}
+
+void EndToEndTest::everyFormatOfTheDemoLibraryPlays_data()
+{
+    QTest::addColumn<QString>("extension");
+    for (const char *extension : {"mp3", "wma", "wav", "mid"})
+        QTest::newRow(extension) << QString::fromLatin1(extension);
+}
+
+void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
+{
+    QFETCH(QString, extension);
+    const QDir library(QStringLiteral(DEMO_LIBRARY));
+    if (!library.exists())
+        QSKIP("the demo library has not been generated");
+    QString file;
+    QDirIterator it(library.path(), {QStringLiteral("*.") + extension}, QDir::Files, QDirIterator::Subdirectories);
+    if (it.hasNext())
+        file = it.next();
+    QVERIFY2(!file.isEmpty(), "the demo library has a file of every format");
+
+    QProcess server;
+    server.start(QStringLiteral(CATALOGUE_SERVER), {QStringLiteral("--port"), QStringLiteral("0"), library.path()});
+    QVERIFY(server.waitForReadyRead(10000));
+    const QByteArray line = server.readLine().trimmed();
+    const QByteArray base = line.mid(line.indexOf("http://"));
+
+    CurlHttpClient http;
+    FakeRegistry registry;
+    FakeDialogs dialogs;
+    FakeTray tray;
+    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
+    MainWindow window({http, registry, dialogs, tray, player, base});
+    window.show();
+    // The song is found by its name, as a user would.
+    const QString name = QFileInfo(file).completeBaseName();
+    auto *box = window.findChild<QLineEdit *>(QStringLiteral("搜索框"));
+    box->setText(name.section(QStringLiteral(" - "), 1));
+    QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("搜索透明标签")), Qt::LeftButton);
+    QVERIFY2(window.songList().rowCount() >= 1, qPrintable(name));
+    auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
+    view->setCurrentIndex(window.songList().index(0, 1));
+    window.menuItem(QStringLiteral("试听"))->trigger();
+    QVERIFY2(player.url().endsWith(QStringLiteral(".") + extension), qPrintable(player.url()));
+    QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(player.currentPositionString() >= QStringLiteral("00:01"), 5000);
+    QCOMPARE(player.itemInfo(QStringLiteral("FileType")), extension);
+    player.stop();
+    server.terminate();
+    server.waitForFinished(5000);
 }
 
 QTEST_MAIN(EndToEndTest)
