@@ -48,38 +48,52 @@ QString localPath(const QString &url)
     return url;
 }
 
-GstElement *makeBalanceFilter(GstElement **panorama)
+// The sink bin: the channel balance, then the audio sink. The balance sits
+// here, behind playbin's own audio queue, so a new channel choice is heard at
+// once rather than after the second of audio that the queue holds.
+GstElement *makeSink(const QString &description, GstElement **panorama)
 {
-    GError *error = nullptr;
-    GstElement *bin = gst_parse_bin_from_description(
-        "audioconvert ! audiopanorama name=balance method=simple ! audioconvert", TRUE, &error);
-    if (!bin) {
-        qCWarning(lcPlayer) << "no balance filter:" << (error ? error->message : "");
+    auto build = [](const QByteArray &sink) -> GstElement * {
+        const QByteArray chain =
+            "audioconvert ! audiopanorama name=balance method=simple ! audioconvert ! " + sink;
+        GError *error = nullptr;
+        GstElement *bin = gst_parse_bin_from_description(chain.constData(), TRUE, &error);
+        if (bin && !error)
+            return bin;
+        qCWarning(lcPlayer) << "audio sink" << sink << "unusable:" << (error ? error->message : "");
         g_clear_error(&error);
-        *panorama = nullptr;
+        if (bin)
+            gst_object_unref(bin);
         return nullptr;
+    };
+    const QByteArray desc = description.trimmed().toUtf8();
+    GstElement *bin = desc.isEmpty() ? nullptr : build(desc);
+    if (!bin)
+        bin = build("autoaudiosink");
+    *panorama = nullptr;
+    if (bin) {
+        *panorama = gst_bin_get_by_name(GST_BIN(bin), "balance");
+        if (*panorama)
+            gst_object_unref(*panorama); // the bin keeps it alive
     }
-    g_clear_error(&error);
-    *panorama = gst_bin_get_by_name(GST_BIN(bin), "balance");
-    if (*panorama)
-        gst_object_unref(*panorama); // the bin keeps it alive
     return bin;
 }
 
-GstElement *makeSink(const QString &description)
+// Called by playbin for every element it creates. fluidsynth's decoder
+// renders General MIDI about 15 dB quieter than an ordinary MP3 at its
+// default master gain of 0.2 (a band piece at velocity 100: -29 dBFS RMS
+// against -14 dBFS). A gain of 0.6 brings it to about -20 dBFS RMS with its
+// peaks near -5 dBFS, leaving headroom for denser files before clipping.
+// The General MIDI soundfont is named when it is installed.
+void setUpElement(GstElement *, GstElement *element, gpointer)
 {
-    const QByteArray desc = description.trimmed().toUtf8();
-    if (!desc.isEmpty()) {
-        GError *error = nullptr;
-        GstElement *sink = gst_parse_bin_from_description(desc.constData(), TRUE, &error);
-        if (sink && !error)
-            return sink;
-        qCWarning(lcPlayer) << "audio sink" << description << "unusable:" << (error ? error->message : "");
-        g_clear_error(&error);
-        if (sink)
-            gst_object_unref(sink);
-    }
-    return gst_element_factory_make("autoaudiosink", nullptr);
+    GstElementFactory *factory = gst_element_get_factory(element);
+    if (!factory || g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") != 0)
+        return;
+    static const char soundFont[] = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+    g_object_set(element, "synth-gain", 0.6, nullptr);
+    if (QFileInfo::exists(QLatin1String(soundFont)))
+        g_object_set(element, "soundfont", soundFont, nullptr);
 }
 
 } // namespace
@@ -95,9 +109,8 @@ GstMediaPlayer::GstMediaPlayer(const QString &audioSink, QObject *parent)
         return;
     }
     gst_util_set_object_arg(G_OBJECT(m_pipeline), "flags", "audio+soft-volume");
-    if (GstElement *filter = makeBalanceFilter(&m_panorama))
-        g_object_set(m_pipeline, "audio-filter", filter, nullptr);
-    if (GstElement *sink = makeSink(audioSink))
+    g_signal_connect(m_pipeline, "element-setup", G_CALLBACK(setUpElement), nullptr);
+    if (GstElement *sink = makeSink(audioSink, &m_panorama))
         g_object_set(m_pipeline, "audio-sink", sink, nullptr);
     setBalance(m_balance);
 

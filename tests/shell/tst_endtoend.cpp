@@ -2,12 +2,14 @@
 // a small generated library, libcurl, GStreamer (into a silent sink that
 // keeps real time) and the main window. Double-click a row, hear it to the
 // end, and with continuous play the next row follows by itself.
+#include "catalogueserverprocess.h"
 #include "curlhttpclient.h"
 #include "fakedialogs.h"
 #include "fakeregistry.h"
 #include "faketray.h"
 #include "gstmediaplayer.h"
 #include "mainwindow.h"
+#include "offscreen.h"
 #include "songaddress.h"
 #include "songlistmodel.h"
 
@@ -33,17 +35,13 @@ private slots:
 
 private:
     QTemporaryDir m_library;
-    QProcess m_server;
+    std::unique_ptr<CatalogueServerProcess> m_server;
     QByteArray m_baseUrl;
 };
 
 void EndToEndTest::initTestCase()
 {
-    static QtMessageHandler previous = nullptr;
-    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
-        if (!msg.startsWith(QLatin1String("This plugin does not support")))
-            previous(type, context, msg);
-    });
+    silenceOffscreenWarnings();
 
     // Two songs of two seconds, named "singer - title" (no tags).
     QVERIFY(m_library.isValid());
@@ -63,21 +61,14 @@ void EndToEndTest::initTestCase()
         QCOMPARE(encode.exitCode(), 0);
     }
 
-    m_server.start(QStringLiteral(CATALOGUE_SERVER), {QStringLiteral("--port"), QStringLiteral("0"), m_library.path()});
-    QVERIFY(m_server.waitForStarted());
-    QElapsedTimer clock;
-    clock.start();
-    while (!m_server.canReadLine() && clock.elapsed() < 10000)
-        m_server.waitForReadyRead(200);
-    const QByteArray line = m_server.readLine().trimmed();
-    QVERIFY2(line.startsWith("listening on http://"), line);
-    m_baseUrl = line.mid(line.indexOf("http://"));
+    m_server = std::make_unique<CatalogueServerProcess>(QStringLiteral(CATALOGUE_SERVER), m_library.path());
+    m_baseUrl = m_server->baseUrl();
+    QVERIFY(!m_baseUrl.isEmpty());
 }
 
 void EndToEndTest::cleanupTestCase()
 {
-    m_server.terminate();
-    m_server.waitForFinished(5000);
+    m_server.reset();
 }
 
 void EndToEndTest::listenThenContinueWithTheNextRow()
@@ -156,11 +147,9 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
         file = it.next();
     QVERIFY2(!file.isEmpty(), "the demo library has a file of every format");
 
-    QProcess server;
-    server.start(QStringLiteral(CATALOGUE_SERVER), {QStringLiteral("--port"), QStringLiteral("0"), library.path()});
-    QVERIFY(server.waitForReadyRead(10000));
-    const QByteArray line = server.readLine().trimmed();
-    const QByteArray base = line.mid(line.indexOf("http://"));
+    const CatalogueServerProcess server(QStringLiteral(CATALOGUE_SERVER), library.path());
+    const QByteArray base = server.baseUrl();
+    QVERIFY(!base.isEmpty());
 
     CurlHttpClient http;
     FakeRegistry registry;
@@ -183,8 +172,6 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPositionString() >= QStringLiteral("00:01"), 5000);
     QCOMPARE(player.itemInfo(QStringLiteral("FileType")), extension);
     player.stop();
-    server.terminate();
-    server.waitForFinished(5000);
 }
 
 QTEST_MAIN(EndToEndTest)

@@ -9,6 +9,7 @@
 #include "fixtureserver.h"
 #include "gbk.h"
 #include "mainwindow.h"
+#include "offscreen.h"
 #include "playoptions.h"
 #include "songlistmodel.h"
 #include "transparentlabel.h"
@@ -109,13 +110,7 @@ private:
 
 void MainWindowTest::initTestCase()
 {
-    // The offscreen platform has no window masks, raising or keyboard grabs,
-    // and says so on every window; the mask itself is checked as a region.
-    static QtMessageHandler previous = nullptr;
-    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
-        if (!msg.startsWith(QLatin1String("This plugin does not support")))
-            previous(type, context, msg);
-    });
+    silenceOffscreenWarnings();
 }
 
 void MainWindowTest::init()

@@ -9,6 +9,7 @@
 #include "fixtureserver.h"
 #include "gbk.h"
 #include "mainwindow.h"
+#include "offscreen.h"
 #include "playbackcontroller.h"
 #include "songlistmodel.h"
 
@@ -79,11 +80,7 @@ private:
 
 void PlaybackTest::initTestCase()
 {
-    static QtMessageHandler previous = nullptr;
-    previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &context, const QString &msg) {
-        if (!msg.startsWith(QLatin1String("This plugin does not support")))
-            previous(type, context, msg);
-    });
+    silenceOffscreenWarnings();
 }
 
 void PlaybackTest::init()
