@@ -1,18 +1,13 @@
 // The real main window under the offscreen platform, against a scripted
 // catalogue on 127.0.0.1 and fakes at the other platform seams.
 #include "charts.h"
-#include "curlhttpclient.h"
-#include "fakedialogs.h"
-#include "fakemediaplayer.h"
-#include "fakeregistry.h"
-#include "faketray.h"
-#include "fixtureserver.h"
 #include "gbk.h"
 #include "mainwindow.h"
 #include "offscreen.h"
 #include "playoptions.h"
 #include "songlistmodel.h"
 #include "transparentlabel.h"
+#include "windowservices.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -97,14 +92,9 @@ private slots:
 
 private:
     void createWindow(bool trayAvailable = true);
-    QList<QByteArray> targets() const { return m_server->targets(); }
+    QList<QByteArray> targets() const { return m_s->server.targets(); }
 
-    std::unique_ptr<FixtureServer> m_server;
-    std::unique_ptr<CurlHttpClient> m_http;
-    FakeRegistry m_registry;
-    FakeDialogs m_dialogs;
-    std::unique_ptr<FakeTray> m_tray;
-    FakeMediaPlayer m_player;
+    std::unique_ptr<WindowServices> m_s;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -115,29 +105,19 @@ void MainWindowTest::initTestCase()
 
 void MainWindowTest::init()
 {
-    m_server = std::make_unique<FixtureServer>();
-    m_server->setHandler(catalogueReply);
-    m_http = std::make_unique<CurlHttpClient>(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
-    m_registry = FakeRegistry();
-    m_dialogs.clear();
-    m_tray = std::make_unique<FakeTray>();
+    m_s = std::make_unique<WindowServices>(catalogueReply);
 }
 
 void MainWindowTest::cleanup()
 {
     m_window.reset();
-    m_tray.reset();
-    m_http.reset();
-    m_server.reset();
+    m_s.reset();
 }
 
 void MainWindowTest::createWindow(bool trayAvailable)
 {
-    m_tray->setAvailable(trayAvailable);
-    m_window = std::make_unique<MainWindow>(
-        ShellServices{*m_http, m_registry, m_dialogs, *m_tray, m_player, m_server->baseUrl()});
-    m_window->show();
-    m_window->onMainWindowCreated();
+    m_s->tray.setAvailable(trayAvailable);
+    m_window = m_s->openWindow();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 }
 
@@ -174,7 +154,7 @@ void MainWindowTest::startupFillsListAndKeywordsInOrder()
     QCOMPARE(keywords->count(), 3);
     QCOMPARE(keywords->itemText(0), QStringLiteral("流行"));
     QCOMPARE(keywords->itemText(2), QString());
-    QCOMPARE(m_tray->tip(), QStringLiteral("沐弦音乐盒"));
+    QCOMPARE(m_s->tray.tip(), QStringLiteral("沐弦音乐盒"));
     // Picking the start-up ids did not write into the search box.
     QCOMPARE(child<QLineEdit>(m_window.get(), "搜索框")->text(), QString());
 }
@@ -271,11 +251,11 @@ void MainWindowTest::menusStartInTheirStates()
 void MainWindowTest::emptySearchIsRefused()
 {
     createWindow();
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
-    QCOMPARE(m_dialogs.messages().size(), 1);
-    QCOMPARE(m_dialogs.messages().first().title, QStringLiteral("错误"));
-    QCOMPARE(m_dialogs.messages().first().text, QStringLiteral("搜索内容不能为空."));
+    QCOMPARE(m_s->dialogs.messages().size(), 1);
+    QCOMPARE(m_s->dialogs.messages().first().title, QStringLiteral("错误"));
+    QCOMPARE(m_s->dialogs.messages().first().text, QStringLiteral("搜索内容不能为空."));
     QVERIFY(targets().isEmpty());
     QCOMPARE(m_window->songList().rowCount(), 3);
 }
@@ -283,7 +263,7 @@ void MainWindowTest::emptySearchIsRefused()
 void MainWindowTest::searchSendsTheTextAsTypedAndFillsRows()
 {
     createWindow();
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     auto *box = child<QLineEdit>(m_window.get(), "搜索框");
     box->setText(QStringLiteral("周 a&b"));
     QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
@@ -297,12 +277,12 @@ void MainWindowTest::searchSendsTheTextAsTypedAndFillsRows()
     QCOMPARE(songs.cell(0, 2), QStringLiteral("歌手一"));
 
     // A single blank is a search text like any other.
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     box->setText(QStringLiteral(" "));
     QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
     QCOMPARE(targets(), QList<QByteArray>{"/x?op=7&mode=1&count=1&title=%20"});
     // Enter in the search box does not search.
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     QTest::keyClick(box, Qt::Key_Return);
     QVERIFY(targets().isEmpty());
 }
@@ -325,7 +305,7 @@ void MainWindowTest::keywordChoice()
     createWindow();
     auto *box = child<QLineEdit>(m_window.get(), "搜索框");
     box->setText(QStringLiteral("old"));
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     auto *keywords = child<QComboBox>(m_window.get(), "关键字框");
     keywords->setCurrentIndex(item);
     emit keywords->textActivated(keywords->itemText(item));
@@ -357,7 +337,7 @@ void MainWindowTest::selectingARowWritesTheSearchBox()
 void MainWindowTest::chartMenuAndRefresh()
 {
     createWindow();
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     QAction *newSongs = m_window->menuItem(QStringLiteral("新歌TOP100"));
     QVERIFY(newSongs);
     newSongs->trigger();
@@ -369,12 +349,12 @@ void MainWindowTest::chartMenuAndRefresh()
     // Refresh empties the download hint and reloads the mix, not the categories.
     auto *hint = child<QLabel>(m_window.get(), "下载提示透明标签");
     hint->setText(QStringLiteral("已下载 50%"));
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     QTest::mousePress(child<QWidget>(m_window.get(), "刷新透明标签"), Qt::LeftButton);
     QCOMPARE(hint->text(), QString());
     QCOMPARE(targets().size(), 2);
     QCOMPARE(m_window->songList().rowCount(), 3);
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     m_window->menuItem(QStringLiteral("刷新"))->trigger();
     QCOMPARE(targets().size(), 2);
     QVERIFY(targets()[0].startsWith("/x?op=22&listid=2"));
@@ -409,19 +389,19 @@ void MainWindowTest::playOptions()
     QFETCH(bool, randomAfter);
     QFETCH(QStringList, writes);
     if (!lx.isEmpty())
-        m_registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), lx);
+        m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), lx);
     if (!sj.isEmpty())
-        m_registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), sj);
+        m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), sj);
     createWindow();
-    QVERIFY(m_registry.writes().isEmpty());
+    QVERIFY(m_s->registry.writes().isEmpty());
     // Through the menu, as the user clicks it: the item flips its own mark first.
     m_window->menuItem(click)->trigger();
-    QCOMPARE(m_registry.writes(), writes);
+    QCOMPARE(m_s->registry.writes(), writes);
     QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
     QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), randomAfter);
     // What is stored equals the marks, so the next run starts the same.
-    QCOMPARE(m_registry.value(PlayOptions::kKey, QStringLiteral("Lx")) == QStringLiteral("真"), continuousAfter);
-    QCOMPARE(m_registry.value(PlayOptions::kKey, QStringLiteral("SJ")) == QStringLiteral("真"), randomAfter);
+    QCOMPARE(m_s->registry.value(PlayOptions::kKey, QStringLiteral("Lx")) == QStringLiteral("真"), continuousAfter);
+    QCOMPARE(m_s->registry.value(PlayOptions::kKey, QStringLiteral("SJ")) == QStringLiteral("真"), randomAfter);
     m_window.reset();
     createWindow();
     QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
@@ -442,13 +422,13 @@ void MainWindowTest::playOptionsStartFromExactValues()
 {
     QFETCH(QString, value);
     QFETCH(bool, checked);
-    m_registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), value);
-    m_registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), value);
+    m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), value);
+    m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), value);
     createWindow();
     QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), checked);
     QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), checked);
     // A failed write still changes the mark.
-    m_registry.setFailWrites(true);
+    m_s->registry.setFailWrites(true);
     m_window->menuItem(QStringLiteral("开启连播"))->trigger();
     QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), !checked);
 }
@@ -512,7 +492,7 @@ void MainWindowTest::rightPressesOpenTheirMenus()
     QTest::qWait(20);
     QVERIFY(!m_window->playerMenu()->isVisible());
     // The tray's right click pops the tray menu.
-    m_tray->simulateRightClick(QPoint(100, 100));
+    m_s->tray.simulateRightClick(QPoint(100, 100));
     QTRY_VERIFY(m_window->trayMenu()->isVisible());
     m_window->trayMenu()->hide();
 }
@@ -526,7 +506,7 @@ void MainWindowTest::minimiseHidesToTrayAndComesBackCentred()
     QVERIFY(m_window->menuItem(QStringLiteral("显示"))->isVisible());
     QVERIFY(!m_window->menuItem(QStringLiteral("隐藏"))->isVisible());
 
-    m_tray->simulateDoubleClick();
+    m_s->tray.simulateDoubleClick();
     QTRY_VERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
     QVERIFY(!m_window->menuItem(QStringLiteral("显示"))->isVisible());
@@ -554,7 +534,7 @@ void MainWindowTest::minimiseHidesToTrayAndComesBackCentred()
 void MainWindowTest::withoutATrayMinimisingKeepsTheWindowReachable()
 {
     createWindow(false);
-    QVERIFY(m_tray->calls().isEmpty());
+    QVERIFY(m_s->tray.calls().isEmpty());
     QTest::mouseClick(child<QWidget>(m_window.get(), "小化图形按钮"), Qt::LeftButton);
     QTest::qWait(50);
     // Minimised the ordinary way: still a window the desktop can restore.
@@ -569,18 +549,17 @@ void MainWindowTest::closeButtonRemovesTrayIconAndExits()
     QSignalSpy exits(m_window.get(), &MainWindow::exitRequested);
     QTest::mouseClick(child<QWidget>(m_window.get(), "关闭图形按钮"), Qt::LeftButton);
     QCOMPARE(exits.size(), 1);
-    QVERIFY(!m_tray->isShown());
-    QCOMPARE(m_tray->calls().last(), QStringLiteral("remove"));
+    QVERIFY(!m_s->tray.isShown());
+    QCOMPARE(m_s->tray.calls().last(), QStringLiteral("remove"));
 
     // The tray menu's exit works while the window is hidden, without showing it.
     m_window.reset();
-    m_tray = std::make_unique<FakeTray>();
     createWindow();
     m_window->hideToTray();
     QSignalSpy exits2(m_window.get(), &MainWindow::exitRequested);
     m_window->menuItem(QStringLiteral("退出"))->trigger();
     QCOMPARE(exits2.size(), 1);
-    QVERIFY(!m_tray->isShown());
+    QVERIFY(!m_s->tray.isShown());
     QVERIFY(!m_window->isVisible());
 }
 
@@ -612,7 +591,7 @@ void MainWindowTest::brokenCatalogueRepliesNeverHang()
     auto *box = child<QLineEdit>(m_window.get(), "搜索框");
     box->setText(QStringLiteral("x"));
     for (const Case &c : cases) {
-        m_server->setReply(c.reply);
+        m_s->server.setReply(c.reply);
         QElapsedTimer clock;
         clock.start();
         QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
@@ -620,7 +599,7 @@ void MainWindowTest::brokenCatalogueRepliesNeverHang()
         QCOMPARE(m_window->songList().rowCount(), c.rows);
     }
     // The window reads what it could: the unnamed part stays the singer.
-    m_server->setReply(invalidGbk);
+    m_s->server.setReply(invalidGbk);
     QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
     QCOMPARE(m_window->songList().cell(1, 2), QStringLiteral("NoSeparator"));
     QCOMPARE(m_window->songList().cell(1, 1), QStringLiteral("栖木网络"));

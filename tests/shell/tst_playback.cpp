@@ -1,17 +1,12 @@
 // Listening, the automatic switch, the player's states in the window,
 // play/pause, stop, channels, local files and the properties window: the
 // real main window with a scripted player and a scripted catalogue.
-#include "curlhttpclient.h"
-#include "fakedialogs.h"
-#include "fakemediaplayer.h"
-#include "fakeregistry.h"
-#include "faketray.h"
-#include "fixtureserver.h"
 #include "gbk.h"
 #include "mainwindow.h"
 #include "offscreen.h"
 #include "playbackcontroller.h"
 #include "songlistmodel.h"
+#include "windowservices.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -69,12 +64,8 @@ private:
     QAction *item(const char *name) const { return m_window->menuItem(QString::fromUtf8(name)); }
     void selectRow(int row);
 
-    std::unique_ptr<FixtureServer> m_server;
-    std::unique_ptr<CurlHttpClient> m_http;
-    FakeRegistry m_registry;
-    FakeDialogs m_dialogs;
-    std::unique_ptr<FakeTray> m_tray;
-    std::unique_ptr<FakeMediaPlayer> m_player;
+    std::unique_ptr<WindowServices> m_s;
+    FakeMediaPlayer *m_player = nullptr;
     std::unique_ptr<MainWindow> m_window;
 };
 
@@ -85,29 +76,18 @@ void PlaybackTest::initTestCase()
 
 void PlaybackTest::init()
 {
-    m_server = std::make_unique<FixtureServer>();
-    m_server->setHandler(catalogueReply);
-    m_http = std::make_unique<CurlHttpClient>(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
-    m_registry = FakeRegistry();
-    m_dialogs.clear();
-    m_tray = std::make_unique<FakeTray>();
-    m_player = std::make_unique<FakeMediaPlayer>();
-    m_window = std::make_unique<MainWindow>(
-        ShellServices{*m_http, m_registry, m_dialogs, *m_tray, *m_player, m_server->baseUrl()});
-    m_window->show();
-    m_window->onMainWindowCreated();
+    m_s = std::make_unique<WindowServices>(catalogueReply);
+    m_player = &m_s->player;
+    m_window = m_s->openWindow();
     m_window->songList().clear();
     m_window->songList().fillSongList(QString::fromUtf8(kRows), 0, QStringLiteral("沐弦软件"));
-    m_server->clearTargets();
+    m_s->server.clearTargets();
 }
 
 void PlaybackTest::cleanup()
 {
     m_window.reset();
-    m_player.reset();
-    m_tray.reset();
-    m_http.reset();
-    m_server.reset();
+    m_s.reset();
 }
 
 void PlaybackTest::selectRow(int row)
@@ -222,11 +202,11 @@ void PlaybackTest::listeningResolvesTheSelectedRow()
     } else
         item("试听")->trigger();
     if (request.isEmpty()) {
-        QVERIFY(m_server->targets().isEmpty());
+        QVERIFY(m_s->server.targets().isEmpty());
         QVERIFY(m_player->calls().isEmpty());
         return;
     }
-    QCOMPARE(m_server->targets(), QList<QByteArray>{request});
+    QCOMPARE(m_s->server.targets(), QList<QByteArray>{request});
     QCOMPARE(m_player->url(), url);
     m_player->report(3);
     QCOMPARE(label("缓冲标签")->text(),
@@ -239,23 +219,23 @@ void PlaybackTest::continuousPlayMovesToTheNextRow()
     selectRow(0);
     item("试听")->trigger();
     m_player->report(3);
-    m_server->clearTargets();
+    m_s->server.clearTargets();
     // The song ends: MediaEnded, then Stopped arms the switch.
     m_player->report(8);
     m_player->report(1);
     QTimer *switchTimer = timer("MP3切换时钟");
     QVERIFY(switchTimer->isActive());
     QCOMPARE(switchTimer->interval(), 200);
-    QTRY_COMPARE(m_server->targets().size(), 1);
+    QTRY_COMPARE(m_s->server.targets().size(), 1);
     QVERIFY(!switchTimer->isActive());
     auto *view = m_window->findChild<QTreeView *>(QStringLiteral("播放列表框"));
     QCOMPARE(view->currentIndex().row(), 1);
-    QCOMPARE(m_server->targets().first(), QByteArray("/x?op=12&count=1&mtype=2&title=%D2%D2$$$$$$&listenreelect=0"));
+    QCOMPARE(m_s->server.targets().first(), QByteArray("/x?op=12&count=1&mtype=2&title=%D2%D2$$$$$$&listenreelect=0"));
     QCOMPARE(m_window->findChild<QLineEdit *>(QStringLiteral("搜索框"))->text(), QStringLiteral("沐弦软件 - 乙"));
     // The switch does not check the singer's length of the row it lands on.
     m_player->report(1);
-    QTRY_COMPARE(m_server->targets().size(), 2);
-    QVERIFY(m_server->targets().last().contains("title=Z$$Zed$$$$"));
+    QTRY_COMPARE(m_s->server.targets().size(), 2);
+    QVERIFY(m_s->server.targets().last().contains("title=Z$$Zed$$$$"));
 }
 
 void PlaybackTest::continuousPlayStopsAfterTheLastRow()
@@ -265,7 +245,7 @@ void PlaybackTest::continuousPlayStopsAfterTheLastRow()
     m_player->report(10);
     QTest::qWait(300);
     // Past the end nothing is resolved and the switch stops.
-    QVERIFY(m_server->targets().isEmpty());
+    QVERIFY(m_s->server.targets().isEmpty());
     QVERIFY(!timer("MP3切换时钟")->isActive());
     QCOMPARE(m_window->findChild<QTreeView *>(QStringLiteral("播放列表框"))->currentIndex().row(), 3);
 }
@@ -279,8 +259,8 @@ void PlaybackTest::randomPlayDrawsAmongTheListedSongs()
     selectRow(0);
     for (int i = 0; i < 3; ++i) {
         m_player->report(1);
-        QTRY_COMPARE(m_server->targets().size(), i + 1);
-        QVERIFY(m_server->targets().last().contains("title=%D6%BB%D3%D0$$%D2%BB%CA%D7$$$$"));
+        QTRY_COMPARE(m_s->server.targets().size(), i + 1);
+        QVERIFY(m_s->server.targets().last().contains("title=%D6%BB%D3%D0$$%D2%BB%CA%D7$$$$"));
     }
 }
 
@@ -291,7 +271,7 @@ void PlaybackTest::switchWithoutSelectionKeepsTicking()
     m_player->report(1);
     QTest::qWait(450);
     QVERIFY(timer("MP3切换时钟")->isActive());
-    QVERIFY(m_server->targets().isEmpty());
+    QVERIFY(m_s->server.targets().isEmpty());
     // Another state stops it.
     m_player->report(9);
     QVERIFY(!timer("MP3切换时钟")->isActive());
@@ -368,11 +348,11 @@ void PlaybackTest::localFiles()
         {"/home/me/Music/noextension", ""},
     };
     for (const Case &c : cases) {
-        m_dialogs.setOpenFileResult(QString::fromUtf8(c.path));
+        m_s->dialogs.setOpenFileResult(QString::fromUtf8(c.path));
         m_player->clearCalls();
         QTest::mouseClick(control("打开图形按钮"), Qt::LeftButton);
-        QCOMPARE(m_dialogs.openRequests().last().title, QStringLiteral("打开音乐文件"));
-        QCOMPARE(m_dialogs.openRequests().last().filter,
+        QCOMPARE(m_s->dialogs.openRequests().last().title, QStringLiteral("打开音乐文件"));
+        QCOMPARE(m_s->dialogs.openRequests().last().filter,
                  QStringLiteral("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;"));
         QCOMPARE(m_player->calls(), QStringList{QStringLiteral("url=") + QString::fromUtf8(c.path)});
         QCOMPARE(m_window->playback().nowPlayingName(), QString::fromUtf8(c.name));
@@ -380,7 +360,7 @@ void PlaybackTest::localFiles()
     // The same file again neither restarts nor reloads; a cancel changes nothing.
     m_player->clearCalls();
     item("打开文件")->trigger();
-    m_dialogs.setOpenFileResult(QString());
+    m_s->dialogs.setOpenFileResult(QString());
     item("打开文件")->trigger();
     QVERIFY(m_player->calls().isEmpty());
     QCOMPARE(m_window->songList().rowCount(), 4);
@@ -390,7 +370,7 @@ void PlaybackTest::playPauseWithNothingLoadedOpensAFile()
 {
     auto *button = qobject_cast<QAbstractButton *>(control("暂停图形按钮"));
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(m_dialogs.openRequests().size(), 1);
+    QCOMPARE(m_s->dialogs.openRequests().size(), 1);
     // Cancelled: the play call has nothing to play, the face stays.
     QCOMPARE(m_player->calls(), QStringList{QStringLiteral("play")});
     QVERIFY(!button->isChecked());
@@ -403,7 +383,7 @@ void PlaybackTest::playPauseWithNothingLoadedOpensAFile()
     m_player->clearCalls();
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(m_player->calls(), QStringList{QStringLiteral("play")});
-    QCOMPARE(m_dialogs.openRequests().size(), 1);
+    QCOMPARE(m_s->dialogs.openRequests().size(), 1);
     m_player->clearCalls();
     QTest::mouseClick(control("停止图形按钮"), Qt::LeftButton);
     QCOMPARE(m_player->calls(), QStringList{QStringLiteral("stop")});
