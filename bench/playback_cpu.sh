@@ -42,7 +42,7 @@ measure() { # pid label
   sleep "$seconds"
   after=$(ticks "$1")
   printf '%-14s CPU %5.1f%% over %ss, peak RSS %s\n' "$2" \
-    "$(echo "scale=2; ($after - $before) * 100 / $hz / $seconds" | bc)" "$seconds" \
+    "$(awk -v t=$((after - before)) -v hz="$hz" -v s="$seconds" 'BEGIN {print t * 100 / hz / s}')" "$seconds" \
     "$(awk '/VmHWM/ {print $2 " " $3}' "/proc/$1/status")"
 }
 

@@ -7,7 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config
   # window and widgets
-  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wqy-microhei
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-wqy-microhei
   # HTTP client, catalogue server, tags, demo library encoding
   libcurl4-openssl-dev libcpp-httplib-dev libtag1-dev libmp3lame-dev
   # playback
