@@ -8,6 +8,10 @@ class QWidget;
 class Dialogs
 {
 public:
+    // The one filter of the open and save dialogs: music files.
+    static inline const QString kMusicFilter =
+        QStringLiteral("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;");
+
     enum class Icon { None, Information, Warning, Critical };
 
     virtual ~Dialogs() = default;

@@ -21,8 +21,6 @@
 
 namespace {
 
-const QString kMusicFilter = QStringLiteral("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;");
-
 void apply(QTimer *timer, StateReaction::Timer what, int interval)
 {
     if (what == StateReaction::Timer::Start)
@@ -155,7 +153,7 @@ void PlaybackController::selectChannel(QAction *item)
 
 void PlaybackController::openLocalFile()
 {
-    const QString path = m_dialogs.openFile(m_c.window, QStringLiteral("打开音乐文件"), kMusicFilter);
+    const QString path = m_dialogs.openFile(m_c.window, QStringLiteral("打开音乐文件"), Dialogs::kMusicFilter);
     if (path.isEmpty() || path == m_player.url())
         return;
     m_player.setUrl(path);

@@ -46,9 +46,6 @@ class MainWindow : public QWidget
 {
     Q_OBJECT
 public:
-    static inline const QString kMusicFilter =
-        QStringLiteral("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;");
-
     explicit MainWindow(const ShellServices &services, QWidget *parent = nullptr);
     ~MainWindow() override;
 
