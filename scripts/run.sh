@@ -23,6 +23,6 @@ for _ in $(seq 100); do
   fi
   sleep 0.1
 done
-echo "catalogue: $(head -n 1 "$log")"
+echo "catalogue server: $(grep -m1 "^listening on" "$log")"
 
 build/shell/musicbox
