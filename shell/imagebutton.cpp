@@ -1,6 +1,5 @@
 #include "imagebutton.h"
 
-#include <QBitmap>
 #include <QPainter>
 
 ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)

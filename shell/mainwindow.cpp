@@ -16,7 +16,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QBitmap>
 #include <QComboBox>
 #include <QFrame>
 #include <QHeaderView>
