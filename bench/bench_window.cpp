@@ -3,13 +3,14 @@
 // server on the demo library.
 #include "catalogueserverprocess.h"
 #include "curlhttpclient.h"
-#include "dialogs.h"
+#include "fakedialogs.h"
+#include "fakemediaplayer.h"
+#include "fakeregistry.h"
+#include "faketray.h"
 #include "mainwindow.h"
-#include "mediaplayer.h"
+#include "musicbox.h"
 #include "offscreen.h"
-#include "registry.h"
 #include "songlistmodel.h"
-#include "tray.h"
 
 #include <QApplication>
 #include <QTreeView>
@@ -18,46 +19,14 @@
 
 namespace {
 
-class NoRegistry : public Registry
+// The platform services the window needs, silent: no tray, no player.
+struct QuietServices
 {
-public:
-    QString readString(const QString &, const QString &) override { return {}; }
-    bool writeString(const QString &, const QString &, const QString &) override { return true; }
-};
-
-class NoDialogs : public Dialogs
-{
-public:
-    void message(QWidget *, const QString &, const QString &, Icon) override {}
-    QString openFile(QWidget *, const QString &, const QString &) override { return {}; }
-    QString saveFile(QWidget *, const QString &, const QString &, const QString &) override { return {}; }
-};
-
-class NoTray : public Tray
-{
-public:
-    bool isAvailable() const override { return false; }
-    void show(const QIcon &, const QString &) override {}
-    void remove() override {}
-    bool isShown() const override { return false; }
-};
-
-class NoPlayer : public MediaPlayer
-{
-public:
-    void setUrl(const QString &) override {}
-    QString url() const override { return {}; }
-    int playState() const override { return Undefined; }
-    void play() override {}
-    void pause() override {}
-    void stop() override {}
-    QString currentPositionString() const override { return {}; }
-    void setBalance(int) override {}
-    int bufferingProgress() const override { return 0; }
-    int downloadProgress() const override { return 0; }
-    int bandWidth() const override { return 0; }
-    QString durationString() const override { return {}; }
-    QString itemInfo(const QString &) const override { return {}; }
+    FakeRegistry registry;
+    FakeDialogs dialogs;
+    FakeTray tray;
+    FakeMediaPlayer player;
+    QuietServices() { tray.setAvailable(false); }
 };
 
 QString hundredThousandNames()
@@ -72,17 +41,16 @@ QString hundredThousandNames()
 void BM_FillHundredThousandRows(benchmark::State &state)
 {
     CurlHttpClient http;
-    NoRegistry registry;
-    NoDialogs dialogs;
-    NoTray tray;
-    NoPlayer player;
-    MainWindow window({http, registry, dialogs, tray, player, QByteArrayLiteral("http://127.0.0.1:9")});
+    QuietServices q;
+    MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, QByteArrayLiteral("http://127.0.0.1:9")});
+    MainWindow &window = box.window();
+    SongListModel &songs = box.subsystems().songs;
     window.show();
     auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
     const QString reply = hundredThousandNames();
     for (auto _ : state) {
-        window.songList().clear();
-        window.songList().fillSongList(reply, 0, QStringLiteral("栖木网络"));
+        songs.clear();
+        songs.fillSongList(reply, 0, QStringLiteral("栖木网络"));
         QApplication::processEvents();
         benchmark::DoNotOptimize(view->grab());
     }
@@ -98,18 +66,15 @@ void BM_StartupAgainstDemoServer(benchmark::State &state)
         return;
     }
     CurlHttpClient http;
-    NoRegistry registry;
-    NoDialogs dialogs;
-    NoTray tray;
-    NoPlayer player;
+    QuietServices q;
     int rows = 0;
     for (auto _ : state) {
-        MainWindow window({http, registry, dialogs, tray, player, base});
-        window.show();
-        window.onMainWindowCreated();
+        MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, base});
+        box.start();
+        MainWindow &window = box.window();
         QApplication::processEvents();
         benchmark::DoNotOptimize(window.grab());
-        rows = window.songList().rowCount();
+        rows = box.subsystems().songs.rowCount();
     }
     state.counters["rows"] = rows;
 }

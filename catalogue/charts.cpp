@@ -4,7 +4,6 @@
 #include "songlistmodel.h"
 #include "wire.h"
 
-#include <QComboBox>
 #include <QDateTime>
 #include <QRandomGenerator>
 
@@ -24,8 +23,8 @@ const QList<ChartEntry> &chartMenu()
     return charts;
 }
 
-Charts::Charts(Catalogue &catalogue, SongListModel &songs, QComboBox &keywordBox)
-    : m_catalogue(catalogue), m_songs(songs), m_keywordBox(keywordBox)
+Charts::Charts(Catalogue &catalogue, SongListModel &songs, QObject *parent)
+    : QObject(parent), m_catalogue(catalogue), m_songs(songs)
 {
 }
 
@@ -53,7 +52,6 @@ void Charts::loadStartupMix()
 
 void Charts::loadCategories()
 {
-    m_keywordBox.clear();
     const QString reply = m_catalogue.fetchCatalogueText(wire::categoryPath());
-    m_keywordBox.addItems(wire::categoryNames(reply));
+    emit categoriesChanged(wire::categoryNames(reply));
 }

@@ -1,12 +1,13 @@
 #pragma once
 
 #include <QList>
+#include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
 class Catalogue;
-class QComboBox;
 class SongListModel;
 
 struct ChartEntry
@@ -19,13 +20,14 @@ struct ChartEntry
 const QList<ChartEntry> &chartMenu();
 
 // Chart lists, the start-up mix and the category list.
-class Charts
+class Charts : public QObject
 {
+    Q_OBJECT
 public:
     // Draws an integer from low to high, both included.
     using RandomDraw = std::function<int(int low, int high)>;
 
-    Charts(Catalogue &catalogue, SongListModel &songs, QComboBox &keywordBox);
+    Charts(Catalogue &catalogue, SongListModel &songs, QObject *parent = nullptr);
 
     void loadChart(int listId);
 
@@ -33,15 +35,19 @@ public:
     // list; both are requested before the first row is added.
     void loadStartupMix();
 
-    // Fills the keyword box with the catalogue's categories.
+    // Asks the catalogue for its categories and announces them (an empty
+    // list when it does not answer).
     void loadCategories();
 
     // Replaces the clock-seeded draw (tests pin the ids).
     void setRandomDraw(RandomDraw draw) { m_draw = std::move(draw); }
 
+signals:
+    // The categories for the keyword box, replacing what it held.
+    void categoriesChanged(const QStringList &categories);
+
 private:
     Catalogue &m_catalogue;
     SongListModel &m_songs;
-    QComboBox &m_keywordBox;
     RandomDraw m_draw;
 };

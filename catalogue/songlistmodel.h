@@ -4,6 +4,13 @@
 #include <QString>
 #include <QVector>
 
+// What a row names: the song's title (column 歌名) and singer (column 歌手).
+struct ListedSong
+{
+    QString title;
+    QString singer;
+};
+
 // The rows of the song list: number, title, singer, all plain texts. This is
 // the only record of what a search or chart load found.
 class SongListModel : public QAbstractTableModel
@@ -28,6 +35,9 @@ public:
 
     // The text of a cell; empty for a row or column that does not exist.
     QString cell(int row, int column) const;
+
+    // The title and singer of a row; empty texts for a row that does not exist.
+    ListedSong song(int row) const { return {cell(row, TitleColumn), cell(row, SingerColumn)}; }
 
     // Rows written by the latest fill that added rows.
     int songCount() const { return m_songCount; }

@@ -6,38 +6,33 @@
 #include "songlistmodel.h"
 #include "wire.h"
 
-#include <QLineEdit>
-
-SongSearch::SongSearch(Catalogue &catalogue, SongListModel &songs, QLineEdit &searchBox,
-                       Dialogs &dialogs, QWidget *dialogParent)
-    : m_catalogue(catalogue), m_songs(songs), m_searchBox(searchBox), m_dialogs(dialogs),
-      m_dialogParent(dialogParent)
+SongSearch::SongSearch(Catalogue &catalogue, SongListModel &songs, Dialogs &dialogs, QObject *parent)
+    : QObject(parent), m_catalogue(catalogue), m_songs(songs), m_dialogs(dialogs)
 {
 }
 
-void SongSearch::runSearch()
+void SongSearch::runSearch(const QString &text)
 {
-    if (m_searchBox.text().isEmpty()) {
-        m_dialogs.message(m_dialogParent, QStringLiteral("错误"), QStringLiteral("搜索内容不能为空."),
-                          Dialogs::Icon::None);
+    if (text.isEmpty()) {
+        m_dialogs.message(QStringLiteral("错误"), QStringLiteral("搜索内容不能为空."), Dialogs::Icon::None);
         return;
     }
     m_songs.clear();
-    const QString reply = m_catalogue.fetchCatalogueText(wire::searchPath(m_searchBox.text()));
+    const QString reply = m_catalogue.fetchCatalogueText(wire::searchPath(text));
     m_songs.fillSongList(reply, 0, wire::kSearchPlaceholder);
 }
 
 void SongSearch::chooseKeyword(const QString &text)
 {
-    m_searchBox.setText(text);
+    emit searchTextChanged(text);
     if (gbk::byteLength(text) > 1)
-        runSearch();
+        runSearch(text);
 }
 
 void SongSearch::rowSelected(int row)
 {
-    const QString title = m_songs.cell(row, SongListModel::TitleColumn);
-    if (gbk::byteLength(title) <= 1)
+    const ListedSong song = m_songs.song(row);
+    if (gbk::byteLength(song.title) <= 1)
         return;
-    m_searchBox.setText(m_songs.cell(row, SongListModel::SingerColumn) + QStringLiteral(" - ") + title);
+    emit searchTextChanged(song.singer + QStringLiteral(" - ") + song.title);
 }

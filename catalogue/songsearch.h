@@ -1,24 +1,24 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
 class Catalogue;
 class Dialogs;
-class QLineEdit;
-class QWidget;
 class SongListModel;
 
-// The search strip: searching by the text of the search box, choosing a
+// The search strip: searching by the search box's text, choosing a
 // category, and the search box text that a selected row writes.
-class SongSearch
+class SongSearch : public QObject
 {
+    Q_OBJECT
 public:
-    SongSearch(Catalogue &catalogue, SongListModel &songs, QLineEdit &searchBox, Dialogs &dialogs,
-               QWidget *dialogParent);
+    SongSearch(Catalogue &catalogue, SongListModel &songs, Dialogs &dialogs, QObject *parent = nullptr);
 
-    // Refills the song list with the matches of the search box text. An
-    // empty text is refused with a message and changes nothing.
-    void runSearch();
+public slots:
+    // Refills the song list with the matches of the text. An empty text is
+    // refused with a message and changes nothing.
+    void runSearch(const QString &text);
 
     // A category chosen in the keyword box: it becomes the search text and
     // is searched for when it is longer than one byte.
@@ -28,10 +28,12 @@ public:
     // title is at most one byte long.
     void rowSelected(int row);
 
+signals:
+    // The search box shows this text.
+    void searchTextChanged(const QString &text);
+
 private:
     Catalogue &m_catalogue;
     SongListModel &m_songs;
-    QLineEdit &m_searchBox;
     Dialogs &m_dialogs;
-    QWidget *m_dialogParent;
 };

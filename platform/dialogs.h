@@ -2,9 +2,9 @@
 
 #include <QString>
 
-class QWidget;
-
 // Modal dialogs and message boxes. Every message box has a single OK button.
+// They are modal to the main window; the adapter knows which one that is, so
+// the features that ask for a dialog need no window of their own.
 class Dialogs
 {
 public:
@@ -15,9 +15,9 @@ public:
     enum class Icon { None, Information, Warning, Critical };
 
     virtual ~Dialogs() = default;
-    virtual void message(QWidget *parent, const QString &title, const QString &text, Icon icon) = 0;
+    virtual void message(const QString &title, const QString &text, Icon icon) = 0;
     // Returns the chosen path, or empty text when the user cancelled.
-    virtual QString openFile(QWidget *parent, const QString &title, const QString &filter) = 0;
-    virtual QString saveFile(QWidget *parent, const QString &title, const QString &filter,
+    virtual QString openFile(const QString &title, const QString &filter) = 0;
+    virtual QString saveFile(const QString &title, const QString &filter,
                              const QString &proposedName) = 0;
 };

@@ -30,7 +30,7 @@ QString qtFileFilter(const QString &windowsFilter)
     return filters.join(QStringLiteral(";;"));
 }
 
-void QtDialogs::message(QWidget *parent, const QString &title, const QString &text, Icon icon)
+void QtDialogs::message(const QString &title, const QString &text, Icon icon)
 {
     QMessageBox::Icon boxIcon = QMessageBox::NoIcon;
     switch (icon) {
@@ -39,17 +39,17 @@ void QtDialogs::message(QWidget *parent, const QString &title, const QString &te
     case Icon::Warning: boxIcon = QMessageBox::Warning; break;
     case Icon::Critical: boxIcon = QMessageBox::Critical; break;
     }
-    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, parent);
+    QMessageBox box(boxIcon, title, text, QMessageBox::Ok, m_parent);
     box.exec();
 }
 
-QString QtDialogs::openFile(QWidget *parent, const QString &title, const QString &filter)
+QString QtDialogs::openFile(const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(parent, title, QString(), qtFileFilter(filter));
+    return QFileDialog::getOpenFileName(m_parent, title, QString(), qtFileFilter(filter));
 }
 
-QString QtDialogs::saveFile(QWidget *parent, const QString &title, const QString &filter,
+QString QtDialogs::saveFile(const QString &title, const QString &filter,
                             const QString &proposedName)
 {
-    return QFileDialog::getSaveFileName(parent, title, proposedName, qtFileFilter(filter));
+    return QFileDialog::getSaveFileName(m_parent, title, proposedName, qtFileFilter(filter));
 }

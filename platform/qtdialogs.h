@@ -2,7 +2,9 @@
 
 #include "platform/dialogs.h"
 
+#include <QPointer>
 #include <QString>
+#include <QWidget>
 
 // Converts a file-type filter written in the Windows style, pairs of
 // description and patterns separated by "|" ("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;"),
@@ -16,8 +18,14 @@ QString qtFileFilter(const QString &windowsFilter);
 class QtDialogs : public Dialogs
 {
 public:
-    void message(QWidget *parent, const QString &title, const QString &text, Icon icon) override;
-    QString openFile(QWidget *parent, const QString &title, const QString &filter) override;
-    QString saveFile(QWidget *parent, const QString &title, const QString &filter,
+    // The window the dialogs are modal to (none: application-modal).
+    void setParentWindow(QWidget *parent) { m_parent = parent; }
+
+    void message(const QString &title, const QString &text, Icon icon) override;
+    QString openFile(const QString &title, const QString &filter) override;
+    QString saveFile(const QString &title, const QString &filter,
                      const QString &proposedName) override;
+
+private:
+    QPointer<QWidget> m_parent;
 };

@@ -1,90 +1,95 @@
 #include "playbackcontroller.h"
 
 #include "dialogs.h"
-#include "filepropertiesdialog.h"
 #include "gbk.h"
 #include "mediaplayer.h"
 #include "playerstatetable.h"
-#include "progresstexts.h"
-#include "songaddress.h"
 #include "songlistmodel.h"
+#include "songresolver.h"
+#include "streamingprogress.h"
 
-#include <QAbstractButton>
-#include <QAction>
 #include <QDateTime>
 #include <QItemSelectionModel>
-#include <QLabel>
-#include <QLineEdit>
 #include <QRandomGenerator>
-#include <QTimer>
-#include <QTreeView>
 
 namespace {
 
-void apply(QTimer *timer, StateReaction::Timer what, int interval)
+constexpr int kBufferingInterval = 100;
+constexpr int kProgressInterval = 1000;
+constexpr int kStreamingInterval = 500;
+constexpr int kSwitchInterval = 200;
+
+void apply(QTimer &timer, StateReaction::Timer what, int interval)
 {
     if (what == StateReaction::Timer::Start)
-        timer->start(interval);
+        timer.start(interval);
     else if (what == StateReaction::Timer::Off)
-        timer->stop();
-}
-
-void apply(QAction *item, StateReaction::Item what)
-{
-    if (what != StateReaction::Item::Unchanged)
-        item->setEnabled(what == StateReaction::Item::Enabled);
+        timer.stop();
 }
 
 } // namespace
 
-PlaybackController::PlaybackController(MediaPlayer &player, SongResolver &resolver, Dialogs &dialogs,
-                                       const PlaybackControls &controls, QObject *parent)
-    : QObject(parent), m_player(player), m_resolver(resolver), m_dialogs(dialogs), m_c(controls)
+QString localBaseName(const QString &path)
 {
+    const qsizetype separator = qMax(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
+    const QString name = path.mid(separator + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : name.left(dot);
+}
+
+PlaybackController::PlaybackController(MediaPlayer &player, SongResolver &resolver, const SongListModel &songs,
+                                       QItemSelectionModel &selection, Dialogs &dialogs, QObject *parent)
+    : QObject(parent), m_player(player), m_resolver(resolver), m_songs(songs), m_selection(selection),
+      m_dialogs(dialogs), m_bufferingClock(this), m_progressClock(this), m_streamingClock(this), m_switchTimer(this)
+{
+    m_bufferingClock.setObjectName(QStringLiteral("缓冲时钟"));
+    m_progressClock.setObjectName(QStringLiteral("实时时钟"));
+    m_streamingClock.setObjectName(QStringLiteral("播放下载时钟"));
+    m_switchTimer.setObjectName(QStringLiteral("MP3切换时钟"));
     connect(&m_player, &MediaPlayer::playStateChanged, this, &PlaybackController::onPlayStateChanged);
-    connect(m_c.bufferingClock, &QTimer::timeout, this, &PlaybackController::showBuffering);
-    connect(m_c.progressClock, &QTimer::timeout, this, &PlaybackController::showProgress);
-    connect(m_c.streamingClock, &QTimer::timeout, this, &PlaybackController::showStreamingProgress);
-    connect(m_c.switchTimer, &QTimer::timeout, this, &PlaybackController::switchToNextSong);
-    for (QAction *item : {m_c.stereoItem, m_c.leftItem, m_c.rightItem})
-        connect(item, &QAction::triggered, this, [this, item] { selectChannel(item); });
+    connect(&m_bufferingClock, &QTimer::timeout, this, &PlaybackController::showBuffering);
+    connect(&m_progressClock, &QTimer::timeout, this, &PlaybackController::showProgress);
+    connect(&m_streamingClock, &QTimer::timeout, this, &PlaybackController::showStreamingProgress);
+    connect(&m_switchTimer, &QTimer::timeout, this, &PlaybackController::switchToNextSong);
+}
+
+void PlaybackController::setPlayOptions(bool continuous, bool random)
+{
+    m_continuousPlay = continuous;
+    m_randomPlay = random;
 }
 
 int PlaybackController::currentRow() const
 {
-    const QModelIndex current = m_c.songView->currentIndex();
+    const QModelIndex current = m_selection.currentIndex();
     return current.isValid() ? current.row() : -1;
 }
 
-void PlaybackController::selectRow(int row)
+QString PlaybackController::nowPlayingNameOf(int row) const
 {
-    const QModelIndex index = m_c.songs->index(row, 0);
-    m_c.songView->selectionModel()->setCurrentIndex(
-        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    m_c.songView->scrollTo(index);
+    const ListedSong song = m_songs.song(row);
+    return song.title + QStringLiteral(" - ") + song.singer;
 }
 
 void PlaybackController::playSelectedSong()
 {
     const int row = currentRow();
-    const QString key = m_resolver.buildSongKey(row);
-    if (key.isEmpty())
+    const std::optional<ResolvedSong> resolved = m_resolver.resolveRow(row);
+    if (!resolved)
         return;
-    const QString address = m_resolver.songAddressFromReply(m_resolver.fetchSongReply(key));
-    m_nowPlayingName = m_c.songs->cell(row, SongListModel::TitleColumn) + QStringLiteral(" - ")
-        + m_c.songs->cell(row, SongListModel::SingerColumn);
-    m_player.setUrl(address);
+    m_nowPlayingName = nowPlayingNameOf(row);
+    m_player.setUrl(resolved->address.address);
 }
 
 void PlaybackController::switchToNextSong()
 {
     const int row = currentRow();
-    if (gbk::byteLength(m_c.songs->cell(row, SongListModel::SingerColumn)) <= 1)
+    if (gbk::byteLength(m_songs.song(row).singer) <= 1)
         return; // keeps ticking until a row is selected or a state stops it
 
     int next;
-    if (m_c.randomItem->isChecked()) {
-        const int count = m_c.songs->songCount();
+    if (m_randomPlay) {
+        const int count = m_songs.songCount();
         QRandomGenerator rng(quint32(QDateTime::currentMSecsSinceEpoch()));
         next = count > 0 ? int(rng.bounded(count)) : -1;
     } else {
@@ -92,38 +97,39 @@ void PlaybackController::switchToNextSong()
     }
     // Past the last row, or a draw from an empty or shrunken list: continuous
     // play ends here instead of resolving a row that does not exist.
-    if (next < 0 || next >= m_c.songs->rowCount()) {
-        m_c.switchTimer->stop();
+    if (next < 0 || next >= m_songs.rowCount()) {
+        m_switchTimer.stop();
         return;
     }
-    selectRow(next);
+    m_selection.setCurrentIndex(m_songs.index(next, 0),
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
-    const QString key = m_resolver.songKeyOf(next);
-    const QString address = m_resolver.songAddressFromReply(m_resolver.fetchSongReply(key));
-    m_nowPlayingName = m_c.songs->cell(next, SongListModel::TitleColumn) + QStringLiteral(" - ")
-        + m_c.songs->cell(next, SongListModel::SingerColumn);
-    m_c.searchBox->setText(m_nowPlayingName);
-    m_player.setUrl(address);
-    m_c.switchTimer->stop();
+    const ResolvedSong resolved = m_resolver.resolveKey(m_resolver.songKeyOf(next));
+    m_nowPlayingName = nowPlayingNameOf(next);
+    emit searchTextChanged(m_nowPlayingName);
+    m_player.setUrl(resolved.address.address);
+    m_switchTimer.stop();
 }
 
 void PlaybackController::onPlayStateChanged()
 {
     const StateReaction r = stateReaction(m_player.playState());
-    apply(m_c.bufferingClock, r.bufferingClock, 100);
-    apply(m_c.progressClock, r.progressClock, 1000);
-    apply(m_c.streamingClock, r.streamingClock, 500);
-    m_c.playPauseButton->setChecked(r.pauseFace);
+    apply(m_bufferingClock, r.bufferingClock, kBufferingInterval);
+    apply(m_progressClock, r.progressClock, kProgressInterval);
+    apply(m_streamingClock, r.streamingClock, kStreamingInterval);
+    emit pauseFaceChanged(r.pauseFace);
     if (r.status == StateReaction::Status::Text)
-        m_c.statusLabel->setText(r.statusText);
+        emit statusTextChanged(r.statusText);
     else if (r.status == StateReaction::Status::NowPlaying)
-        m_c.statusLabel->setText(m_nowPlayingName);
+        emit statusTextChanged(m_nowPlayingName);
     if (r.setReception)
-        m_c.receptionLabel->setText(r.receptionText);
-    if (m_c.continuousItem->isChecked())
-        apply(m_c.switchTimer, r.switchTimer, 200);
-    apply(m_c.stopItem, r.stopItem);
-    apply(m_c.propertiesItem, r.propertiesItem);
+        emit receptionTextChanged(r.receptionText);
+    if (m_continuousPlay)
+        apply(m_switchTimer, r.switchTimer, kSwitchInterval);
+    if (r.stopItem != StateReaction::Item::Unchanged)
+        emit stopEnabledChanged(r.stopItem == StateReaction::Item::Enabled);
+    if (r.propertiesItem != StateReaction::Item::Unchanged)
+        emit propertiesEnabledChanged(r.propertiesItem == StateReaction::Item::Enabled);
 }
 
 void PlaybackController::togglePlayPause()
@@ -135,7 +141,7 @@ void PlaybackController::togglePlayPause()
     else
         m_player.play();
     // The button toggled itself on the click; its face follows the player.
-    m_c.playPauseButton->setChecked(m_player.playState() == MediaPlayer::Playing);
+    emit pauseFaceChanged(m_player.playState() == MediaPlayer::Playing);
 }
 
 void PlaybackController::stopPlayback()
@@ -143,47 +149,51 @@ void PlaybackController::stopPlayback()
     m_player.stop();
 }
 
-void PlaybackController::selectChannel(QAction *item)
+void PlaybackController::selectChannel(Channel channel)
 {
-    const int balance = item == m_c.leftItem ? 0 : item == m_c.rightItem ? 100 : 50;
-    m_player.setBalance(balance);
-    for (QAction *a : {m_c.stereoItem, m_c.leftItem, m_c.rightItem})
-        a->setChecked(a == item);
+    m_player.setBalance(channel == Left ? 0 : channel == Right ? 100 : 50);
+    emit channelChanged(channel);
 }
 
 void PlaybackController::openLocalFile()
 {
-    const QString path = m_dialogs.openFile(m_c.window, QStringLiteral("打开音乐文件"), Dialogs::kMusicFilter);
+    const QString path = m_dialogs.openFile(QStringLiteral("打开音乐文件"), Dialogs::kMusicFilter);
     if (path.isEmpty() || path == m_player.url())
         return;
     m_player.setUrl(path);
     m_nowPlayingName = localBaseName(path);
 }
 
+MediaProperties PlaybackController::mediaProperties() const
+{
+    return {m_nowPlayingName, m_player.itemInfo(QStringLiteral("FileType")),
+            m_player.itemInfo(QStringLiteral("FileSize")), m_player.durationString(),
+            m_player.itemInfo(QStringLiteral("SourceURL"))};
+}
+
 void PlaybackController::showFileProperties()
 {
-    auto *dialog = new FilePropertiesDialog(m_player, m_nowPlayingName, m_c.window);
-    dialog->open();
+    emit filePropertiesRequested(mediaProperties());
 }
 
 void PlaybackController::showBuffering()
 {
-    m_c.statusLabel->setText(QStringLiteral("缓冲 %1%").arg(m_player.bufferingProgress()));
+    emit statusTextChanged(QStringLiteral("缓冲 %1%").arg(m_player.bufferingProgress()));
 }
 
 void PlaybackController::showProgress()
 {
     const QString position = m_player.currentPositionString();
-    m_c.progressLabel->setText((position.isEmpty() ? QStringLiteral("00:00") : position) + QLatin1Char('/')
-                               + m_player.durationString());
+    emit progressTextChanged((position.isEmpty() ? QStringLiteral("00:00") : position) + QLatin1Char('/')
+                             + m_player.durationString());
 }
 
 void PlaybackController::showStreamingProgress()
 {
     if (streamingComplete(m_player.downloadProgress(), m_player.bandWidth())) {
-        m_c.streamingClock->stop();
-        m_c.receptionLabel->setText(kStreamingCompleteText);
+        m_streamingClock.stop();
+        emit receptionTextChanged(kStreamingCompleteText);
         return;
     }
-    m_c.receptionLabel->setText(streamingProgressText(m_player.downloadProgress(), m_player.bandWidth()));
+    emit receptionTextChanged(streamingProgressText(m_player.downloadProgress(), m_player.bandWidth()));
 }

@@ -2,75 +2,99 @@
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class Dialogs;
 class MediaPlayer;
-class QAbstractButton;
-class QAction;
-class QLabel;
-class QLineEdit;
-class QTimer;
-class QTreeView;
-class QWidget;
+class QItemSelectionModel;
 class SongListModel;
 class SongResolver;
 
-// The window's controls that playback drives.
-struct PlaybackControls
+// What the properties window shows of the media being played, read at the
+// moment it is asked for.
+struct MediaProperties
 {
-    QWidget *window = nullptr;
-    QTreeView *songView = nullptr;
-    SongListModel *songs = nullptr;
-    QLineEdit *searchBox = nullptr;
-    QLabel *statusLabel = nullptr;    // 缓冲标签
-    QLabel *receptionLabel = nullptr; // 播放下载标签
-    QLabel *progressLabel = nullptr;  // 进度透明标签
-    QAbstractButton *playPauseButton = nullptr;
-    QAction *stopItem = nullptr;
-    QAction *propertiesItem = nullptr;
-    QAction *stereoItem = nullptr;
-    QAction *leftItem = nullptr;
-    QAction *rightItem = nullptr;
-    QAction *continuousItem = nullptr; // 开启连播: its tick is the option
-    QAction *randomItem = nullptr;     // 随即播放
-    QTimer *bufferingClock = nullptr;  // 缓冲时钟
-    QTimer *progressClock = nullptr;   // 实时时钟
-    QTimer *streamingClock = nullptr;  // 播放下载时钟
-    QTimer *switchTimer = nullptr;     // MP3切换时钟
+    QString nowPlayingName;
+    QString fileType;
+    QString fileSize;
+    QString duration;
+    QString sourceUrl;
 };
 
 // Listening to a row, the automatic switch to the next song, the player's
-// state shown in the window, play/pause, stop, the channel choice, local
-// files and the properties window.
+// state, play/pause, stop, the channel choice, local files and the
+// properties of what plays. It owns the four playback timers and announces
+// everything the window shows through its signals; the window calls its
+// slots for the user's intents.
 class PlaybackController : public QObject
 {
     Q_OBJECT
 public:
-    PlaybackController(MediaPlayer &player, SongResolver &resolver, Dialogs &dialogs,
-                       const PlaybackControls &controls, QObject *parent = nullptr);
+    enum Channel { Stereo, Left, Right };
+    Q_ENUM(Channel)
+
+    // The selection model is the song list's: its current row is the
+    // selected row, and the automatic switch moves it.
+    PlaybackController(MediaPlayer &player, SongResolver &resolver, const SongListModel &songs,
+                       QItemSelectionModel &selection, Dialogs &dialogs, QObject *parent = nullptr);
 
     const QString &nowPlayingName() const { return m_nowPlayingName; }
+    MediaProperties mediaProperties() const;
+
+    // The timers, for the window's tests and tools: 缓冲时钟, 实时时钟,
+    // 播放下载时钟 and MP3切换时钟 (also found by these object names).
+    const QTimer &bufferingClock() const { return m_bufferingClock; }
+    const QTimer &progressClock() const { return m_progressClock; }
+    const QTimer &streamingClock() const { return m_streamingClock; }
+    const QTimer &switchTimer() const { return m_switchTimer; }
 
 public slots:
+    // The two play options as they stand now (continuous play, random play).
+    void setPlayOptions(bool continuous, bool random);
+
     void playSelectedSong();
     void switchToNextSong();
-    void onPlayStateChanged();
     void togglePlayPause();
     void stopPlayback();
-    void selectChannel(QAction *item);
+    void selectChannel(PlaybackController::Channel channel);
     void openLocalFile();
     void showFileProperties();
+
+    void onPlayStateChanged();
     void showBuffering();
     void showProgress();
     void showStreamingProgress();
 
+signals:
+    void statusTextChanged(const QString &text);    // 缓冲标签
+    void receptionTextChanged(const QString &text); // 播放下载标签
+    void progressTextChanged(const QString &text);  // 进度透明标签
+    void searchTextChanged(const QString &text);    // 搜索框
+    void pauseFaceChanged(bool pause);              // the play/pause button shows pause
+    void stopEnabledChanged(bool enabled);          // 停止(&S)
+    void propertiesEnabledChanged(bool enabled);    // 属性(&R)
+    void channelChanged(PlaybackController::Channel channel);
+    void filePropertiesRequested(const MediaProperties &properties);
+
 private:
     int currentRow() const;
-    void selectRow(int row);
+    QString nowPlayingNameOf(int row) const;
 
     MediaPlayer &m_player;
     SongResolver &m_resolver;
+    const SongListModel &m_songs;
+    QItemSelectionModel &m_selection;
     Dialogs &m_dialogs;
-    PlaybackControls m_c;
     QString m_nowPlayingName;
+    bool m_continuousPlay = false;
+    bool m_randomPlay = false;
+
+    QTimer m_bufferingClock;
+    QTimer m_progressClock;
+    QTimer m_streamingClock;
+    QTimer m_switchTimer;
 };
+
+// The text after the last path separator ("\" or "/"), up to its last ".";
+// empty when the name has no ".".
+QString localBaseName(const QString &path);

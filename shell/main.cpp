@@ -1,6 +1,8 @@
+// The composition root: the real adapters behind every platform seam.
 #include "curlhttpclient.h"
 #include "gstmediaplayer.h"
 #include "mainwindow.h"
+#include "musicbox.h"
 #include "qsettingsregistry.h"
 #include "qtdialogs.h"
 #include "qttray.h"
@@ -24,10 +26,10 @@ int main(int argc, char *argv[])
     QtTray tray;
     GstMediaPlayer player;
 
-    MainWindow window({http, registry, dialogs, tray, player, QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
-    QObject::connect(&window, &MainWindow::exitRequested, &app, &QApplication::quit);
-    window.show();
-    window.onMainWindowCreated();
+    MusicBox box({http, registry, dialogs, tray, player, QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
+    dialogs.setParentWindow(&box.window());
+    QObject::connect(&box.window(), &MainWindow::exitRequested, &app, &QApplication::quit);
+    box.start();
     const int rc = QApplication::exec();
     tray.remove();
     return rc;

@@ -2,50 +2,41 @@
 
 #include "registry.h"
 
-#include <QAction>
-
-PlayOptions::PlayOptions(Registry &registry, QAction &continuous, QAction &random)
-    : m_registry(registry), m_continuous(continuous), m_random(random)
+PlayOptions::PlayOptions(Registry &registry, QObject *parent) : QObject(parent), m_registry(registry)
 {
 }
 
 void PlayOptions::readAtStart()
 {
-    const QString continuousValue = m_registry.readString(kKey, kContinuousName);
-    const QString randomValue = m_registry.readString(kKey, kRandomName);
-    m_continuous.setChecked(continuousValue == kOn);
-    m_random.setChecked(randomValue == kOn);
+    m_continuous = m_registry.readString(kKey, kContinuousName) == kOn;
+    m_random = m_registry.readString(kKey, kRandomName) == kOn;
+    emit changed(m_continuous, m_random);
 }
 
-bool PlayOptions::continuousPlay() const
+void PlayOptions::write(const QString &name, bool on)
 {
-    return m_continuous.isChecked();
-}
-
-bool PlayOptions::randomPlay() const
-{
-    return m_random.isChecked();
-}
-
-void PlayOptions::set(QAction &item, const QString &name, bool on)
-{
-    // A failed write is not reported; the mark changes all the same.
+    // A failed write is not reported; the option changes all the same.
     m_registry.writeString(kKey, name, on ? kOn : kOff);
-    item.setChecked(on);
 }
 
 void PlayOptions::toggleContinuousPlay()
 {
-    m_continuous.setChecked(!m_continuous.isChecked());
-    if (m_random.isChecked())
-        set(m_random, kRandomName, false);
-    set(m_continuous, kContinuousName, !m_continuous.isChecked());
+    if (m_random) {
+        m_random = false;
+        write(kRandomName, false);
+    }
+    m_continuous = !m_continuous;
+    write(kContinuousName, m_continuous);
+    emit changed(m_continuous, m_random);
 }
 
 void PlayOptions::toggleRandomPlay()
 {
-    m_random.setChecked(!m_random.isChecked());
-    if (!m_continuous.isChecked())
-        set(m_continuous, kContinuousName, true);
-    set(m_random, kRandomName, !m_random.isChecked());
+    if (!m_continuous) {
+        m_continuous = true;
+        write(kContinuousName, true);
+    }
+    m_random = !m_random;
+    write(kRandomName, m_random);
+    emit changed(m_continuous, m_random);
 }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 
-class QAction;
 class Registry;
 
-// Continuous and random play. The live value of each option is the check
-// mark of its menu item; every change is written to the settings store at
-// the moment of the click, so the next run starts with the same marks.
-// Random play is a mode of continuous play: after any click, random on
-// implies continuous on.
-class PlayOptions
+// Continuous and random play. Every change is written to the settings store
+// at the moment of the click, so the next run starts with the same options;
+// the menu's check marks show what changed() announces. Random play is a
+// mode of continuous play: after any click, random on implies continuous on.
+class PlayOptions : public QObject
 {
+    Q_OBJECT
 public:
     static inline const QString kKey = QStringLiteral("Software\\Velmp3");
     static inline const QString kContinuousName = QStringLiteral("Lx");
@@ -19,24 +19,26 @@ public:
     static inline const QString kOn = QStringLiteral("真");
     static inline const QString kOff = QStringLiteral("假");
 
-    PlayOptions(Registry &registry, QAction &continuous, QAction &random);
+    explicit PlayOptions(Registry &registry, QObject *parent = nullptr);
 
-    // Sets each mark exactly when its stored value is "真". The two values
+    // Each option is on exactly when its stored value is "真". The two values
     // are applied as read, even when they break the rule.
     void readAtStart();
 
-    // Click handlers. The menu has already flipped the clicked item's mark
-    // when they run; they restore it and apply the transition table.
+    // The clicks on 开启连播 and 随即播放, with their transition table.
     void toggleContinuousPlay();
     void toggleRandomPlay();
 
-    bool continuousPlay() const;
-    bool randomPlay() const;
+    bool continuousPlay() const { return m_continuous; }
+    bool randomPlay() const { return m_random; }
+
+signals:
+    void changed(bool continuousPlay, bool randomPlay);
 
 private:
-    void set(QAction &item, const QString &name, bool on);
+    void write(const QString &name, bool on);
 
     Registry &m_registry;
-    QAction &m_continuous;
-    QAction &m_random;
+    bool m_continuous = false;
+    bool m_random = false;
 };

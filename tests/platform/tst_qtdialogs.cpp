@@ -118,7 +118,7 @@ void TestQtDialogs::messageBox()
     });
 
     QtDialogs dialogs;
-    dialogs.message(nullptr, QStringLiteral("提示"), QStringLiteral("系统音量打开失败!"), Dialogs::Icon(icon));
+    dialogs.message(QStringLiteral("提示"), QStringLiteral("系统音量打开失败!"), Dialogs::Icon(icon));
 
     QCOMPARE(title, QStringLiteral("提示"));
     QCOMPARE(text, QStringLiteral("系统音量打开失败!"));
@@ -149,7 +149,7 @@ void TestQtDialogs::openFileReturnsChosenPath()
     });
 
     QtDialogs dialogs;
-    const QString chosen = dialogs.openFile(nullptr, QStringLiteral("打开"), musicFilter);
+    const QString chosen = dialogs.openFile(QStringLiteral("打开"), musicFilter);
 
     QCOMPARE(title, QStringLiteral("打开"));
     QCOMPARE(filters, QStringList{QStringLiteral("音乐文件(MP3,WMA,WAV,MID) (*.wav *.mid *.mp3 *.wma)")});
@@ -172,7 +172,7 @@ void TestQtDialogs::saveFileProposesNameAndCancelGivesEmpty()
     });
 
     QtDialogs dialogs;
-    const QString chosen = dialogs.saveFile(nullptr, QStringLiteral("保存"), musicFilter, proposed);
+    const QString chosen = dialogs.saveFile(QStringLiteral("保存"), musicFilter, proposed);
 
     QCOMPARE(selected, proposed);
     QCOMPARE(chosen, QString());

@@ -4,6 +4,8 @@
 
 QString runPipeline(const QString &description)
 {
+    if (!gst_is_initialized())
+        gst_init(nullptr, nullptr);
     GError *error = nullptr;
     GstElement *pipeline = gst_parse_launch(description.toUtf8().constData(), &error);
     if (!pipeline || error) {

@@ -8,9 +8,10 @@
 #include "fakeregistry.h"
 #include "faketray.h"
 #include "gstmediaplayer.h"
+#include "gstpipeline.h"
 #include "mainwindow.h"
+#include "musicbox.h"
 #include "offscreen.h"
-#include "songaddress.h"
 #include "songlistmodel.h"
 
 #include <QAction>
@@ -18,7 +19,6 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
@@ -50,16 +50,12 @@ void EndToEndTest::initTestCase()
         const char *file;
         int frequency;
     } songs[] = {{"歌手甲 - 第一首.mp3", 440}, {"歌手乙 - 第二首.mp3", 660}};
-    for (const auto &song : songs) {
-        QProcess encode;
-        encode.start(QStringLiteral("gst-launch-1.0"),
-                     {QStringLiteral("-q"), QStringLiteral("audiotestsrc"), QStringLiteral("num-buffers=86"),
-                      QStringLiteral("freq=%1").arg(song.frequency), QStringLiteral("!"), QStringLiteral("audioconvert"),
-                      QStringLiteral("!"), QStringLiteral("lamemp3enc"), QStringLiteral("!"), QStringLiteral("filesink"),
-                      QStringLiteral("location=") + m_library.filePath(QString::fromUtf8(song.file))});
-        QVERIFY(encode.waitForFinished(20000));
-        QCOMPARE(encode.exitCode(), 0);
-    }
+    for (const auto &song : songs)
+        QCOMPARE(runPipeline(QStringLiteral("audiotestsrc num-buffers=86 freq=%1 ! audioconvert ! lamemp3enc ! "
+                                            "filesink location=\"%2\"")
+                                 .arg(song.frequency)
+                                 .arg(m_library.filePath(QString::fromUtf8(song.file)))),
+                 QString());
 
     m_server = std::make_unique<CatalogueServerProcess>(QStringLiteral(CATALOGUE_SERVER), m_library.path());
     m_baseUrl = m_server->baseUrl();
@@ -78,14 +74,15 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
     FakeDialogs dialogs;
     FakeTray tray;
     GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MainWindow window({http, registry, dialogs, tray, player, m_baseUrl});
-    window.show();
-    window.onMainWindowCreated();
+    MusicBox musicBox({http, registry, dialogs, tray, player, m_baseUrl});
+    musicBox.start();
+    MainWindow &window = musicBox.window();
+    const SongResolver &resolver = musicBox.subsystems().resolver;
 
     auto *box = window.findChild<QLineEdit *>(QStringLiteral("搜索框"));
     box->setText(QStringLiteral("歌手"));
     QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("搜索透明标签")), Qt::LeftButton);
-    SongListModel &songs = window.songList();
+    SongListModel &songs = musicBox.subsystems().songs;
     QCOMPARE(songs.rowCount(), 2);
     auto nameOf = [&songs](int row) {
         return songs.cell(row, SongListModel::TitleColumn) + QStringLiteral(" - ")
@@ -97,7 +94,7 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
     };
     QVERIFY(nameOf(0) == QStringLiteral("第一首 - 歌手甲") || nameOf(0) == QStringLiteral("第二首 - 歌手乙"));
 
-    window.menuItem(QStringLiteral("开启连播"))->trigger();
+    window.findChild<QAction *>(QStringLiteral("开启连播"))->trigger();
     auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
     const QPoint at = view->visualRect(songs.index(0, 1)).center();
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
@@ -105,8 +102,8 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
     QElapsedTimer clock;
     clock.start();
     QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-    QCOMPARE(window.songResolver().currentSongKey(), keyOf(0));
-    QVERIFY(window.songResolver().addressReply().contains(QStringLiteral("<encode>")));
+    QCOMPARE(resolver.lastRequest().currentSongKey, keyOf(0));
+    QVERIFY(resolver.lastRequest().addressReply.contains(QStringLiteral("<encode>")));
     QVERIFY2(player.url().startsWith(QString::fromLatin1(m_baseUrl + "/song/")), qPrintable(player.url()));
 
     auto *status = window.findChild<QLabel *>(QStringLiteral("缓冲标签"));
@@ -116,7 +113,7 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
 
     // The song ends; 200 ms later the next row is resolved and plays.
     QTRY_COMPARE_WITH_TIMEOUT(view->currentIndex().row(), 1, 10000);
-    QCOMPARE(window.songResolver().currentSongKey(), keyOf(1));
+    QCOMPARE(resolver.lastRequest().currentSongKey, keyOf(1));
     QCOMPARE(box->text(), nameOf(1));
     QTRY_COMPARE_WITH_TIMEOUT(status->text(), nameOf(1), 10000);
     QCOMPARE(player.playState(), int(MediaPlayer::Playing));
@@ -156,17 +153,19 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
     FakeDialogs dialogs;
     FakeTray tray;
     GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MainWindow window({http, registry, dialogs, tray, player, base});
+    MusicBox musicBox({http, registry, dialogs, tray, player, base});
+    MainWindow &window = musicBox.window();
     window.show();
+    SongListModel &songs = musicBox.subsystems().songs;
     // The song is found by its name, as a user would.
     const QString name = QFileInfo(file).completeBaseName();
     auto *box = window.findChild<QLineEdit *>(QStringLiteral("搜索框"));
     box->setText(name.section(QStringLiteral(" - "), 1));
     QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("搜索透明标签")), Qt::LeftButton);
-    QVERIFY2(window.songList().rowCount() >= 1, qPrintable(name));
+    QVERIFY2(songs.rowCount() >= 1, qPrintable(name));
     auto *view = window.findChild<QTreeView *>(QStringLiteral("播放列表框"));
-    view->setCurrentIndex(window.songList().index(0, 1));
-    window.menuItem(QStringLiteral("试听"))->trigger();
+    view->setCurrentIndex(songs.index(0, 1));
+    window.findChild<QAction *>(QStringLiteral("试听"))->trigger();
     QVERIFY2(player.url().endsWith(QStringLiteral(".") + extension), qPrintable(player.url()));
     QTRY_COMPARE_WITH_TIMEOUT(player.playState(), int(MediaPlayer::Playing), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPositionString() >= QStringLiteral("00:01"), 5000);

@@ -95,7 +95,10 @@ private:
     QList<QByteArray> targets() const { return m_s->server.targets(); }
 
     std::unique_ptr<WindowServices> m_s;
-    std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<MusicBox> m_box;
+    MainWindow *m_window = nullptr;
+    SongListModel &songList() const { return m_box->subsystems().songs; }
+    QAction *item(const QString &name) const { return menuItem(m_window, name); }
 };
 
 void MainWindowTest::initTestCase()
@@ -110,15 +113,17 @@ void MainWindowTest::init()
 
 void MainWindowTest::cleanup()
 {
-    m_window.reset();
+    m_box.reset();
+    m_window = nullptr;
     m_s.reset();
 }
 
 void MainWindowTest::createWindow(bool trayAvailable)
 {
     m_s->tray.setAvailable(trayAvailable);
-    m_window = m_s->openWindow();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_box = m_s->openWindow();
+    m_window = &m_box->window();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window));
 }
 
 template <typename T> static T *child(QWidget *window, const char *name)
@@ -141,7 +146,7 @@ void MainWindowTest::startupFillsListAndKeywordsInOrder()
     QVERIFY2(second >= 100 && second <= 103, got[1]);
     QCOMPARE(got[2], QByteArray("/x?op=3&list_cat=5"));
 
-    SongListModel &songs = m_window->songList();
+    SongListModel &songs = songList();
     QCOMPARE(songs.rowCount(), 3);
     QCOMPARE(songs.songCount(), 3);
     QCOMPARE(songs.cell(0, 0), QStringLiteral("1"));
@@ -150,13 +155,13 @@ void MainWindowTest::startupFillsListAndKeywordsInOrder()
     QCOMPARE(songs.cell(2, 0), QStringLiteral("3"));
     QCOMPARE(songs.cell(2, 1), QStringLiteral("三"));
 
-    auto *keywords = child<QComboBox>(m_window.get(), "关键字框");
+    auto *keywords = child<QComboBox>(m_window, "关键字框");
     QCOMPARE(keywords->count(), 3);
     QCOMPARE(keywords->itemText(0), QStringLiteral("流行"));
     QCOMPARE(keywords->itemText(2), QString());
     QCOMPARE(m_s->tray.tip(), QStringLiteral("沐弦音乐盒"));
     // Picking the start-up ids did not write into the search box.
-    QCOMPARE(child<QLineEdit>(m_window.get(), "搜索框")->text(), QString());
+    QCOMPARE(child<QLineEdit>(m_window, "搜索框")->text(), QString());
 }
 
 void MainWindowTest::controlsStandAtTheirPlaces_data()
@@ -193,7 +198,7 @@ void MainWindowTest::controlsStandAtTheirPlaces()
     QCOMPARE(label->geometry(), geometry);
     QCOMPARE(label->text(), text);
     QCOMPARE(label->textColour(), colour);
-    QCOMPARE(label->isVisibleTo(m_window.get()), name != QStringLiteral("停止下载标签"));
+    QCOMPARE(label->isVisibleTo(m_window), name != QStringLiteral("停止下载标签"));
 }
 
 void MainWindowTest::skinRedPixelsAreHoles()
@@ -211,7 +216,7 @@ void MainWindowTest::skinRedPixelsAreHoles()
     QVERIFY(region.contains(QPoint(10, 176)));
 
     // The list lines up under its caption strip.
-    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    auto *list = child<QTreeView>(m_window, "播放列表框");
     QCOMPARE(list->geometry(), QRect(8, 78, 565, 212));
     QCOMPARE(list->columnWidth(0), 40);
     QCOMPARE(list->columnWidth(1), 150);
@@ -223,7 +228,7 @@ void MainWindowTest::skinRedPixelsAreHoles()
 void MainWindowTest::menusStartInTheirStates()
 {
     createWindow();
-    auto item = [this](const char *name) { return m_window->menuItem(QString::fromUtf8(name)); };
+    auto item = [this](const char *name) { return menuItem(m_window, QString::fromUtf8(name)); };
     QVERIFY(!item("停止")->isEnabled());
     QVERIFY(!item("属性")->isEnabled());
     QVERIFY(item("立体声")->isChecked());
@@ -243,7 +248,7 @@ void MainWindowTest::menusStartInTheirStates()
     QCOMPARE(charts.last(), QStringLiteral("摇滚歌曲榜"));
 
     QStringList player;
-    for (QAction *a : m_window->playerMenu()->actions())
+    for (QAction *a : menuNamed(m_window, "菜单")->actions())
         player << (a->isSeparator() ? QStringLiteral("-") : a->text());
     QCOMPARE(player, (QStringList{"打开文件(&U)", "-", "播放/暂停(&P)", "停止(&S)", "-", "声道(&Y)", "-", "属性(&R)"}));
 }
@@ -252,24 +257,24 @@ void MainWindowTest::emptySearchIsRefused()
 {
     createWindow();
     m_s->server.clearTargets();
-    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QTest::mousePress(child<QWidget>(m_window, "搜索透明标签"), Qt::LeftButton);
     QCOMPARE(m_s->dialogs.messages().size(), 1);
     QCOMPARE(m_s->dialogs.messages().first().title, QStringLiteral("错误"));
     QCOMPARE(m_s->dialogs.messages().first().text, QStringLiteral("搜索内容不能为空."));
     QVERIFY(targets().isEmpty());
-    QCOMPARE(m_window->songList().rowCount(), 3);
+    QCOMPARE(songList().rowCount(), 3);
 }
 
 void MainWindowTest::searchSendsTheTextAsTypedAndFillsRows()
 {
     createWindow();
     m_s->server.clearTargets();
-    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    auto *box = child<QLineEdit>(m_window, "搜索框");
     box->setText(QStringLiteral("周 a&b"));
-    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QTest::mousePress(child<QWidget>(m_window, "搜索透明标签"), Qt::LeftButton);
     // GBK bytes and the blank travel percent-encoded; & stays a separator.
     QCOMPARE(targets(), QList<QByteArray>{"/x?op=7&mode=1&count=1&title=%D6%DC%20a&b"});
-    SongListModel &songs = m_window->songList();
+    SongListModel &songs = songList();
     QCOMPARE(songs.rowCount(), 3);
     QCOMPARE(songs.songCount(), 3);
     QCOMPARE(songs.cell(2, 0), QStringLiteral("3"));
@@ -279,7 +284,7 @@ void MainWindowTest::searchSendsTheTextAsTypedAndFillsRows()
     // A single blank is a search text like any other.
     m_s->server.clearTargets();
     box->setText(QStringLiteral(" "));
-    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+    QTest::mousePress(child<QWidget>(m_window, "搜索透明标签"), Qt::LeftButton);
     QCOMPARE(targets(), QList<QByteArray>{"/x?op=7&mode=1&count=1&title=%20"});
     // Enter in the search box does not search.
     m_s->server.clearTargets();
@@ -303,10 +308,10 @@ void MainWindowTest::keywordChoice()
     QFETCH(QString, searchText);
     QFETCH(bool, searched);
     createWindow();
-    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    auto *box = child<QLineEdit>(m_window, "搜索框");
     box->setText(QStringLiteral("old"));
     m_s->server.clearTargets();
-    auto *keywords = child<QComboBox>(m_window.get(), "关键字框");
+    auto *keywords = child<QComboBox>(m_window, "关键字框");
     keywords->setCurrentIndex(item);
     emit keywords->textActivated(keywords->itemText(item));
     QCOMPARE(box->text(), searchText);
@@ -318,19 +323,19 @@ void MainWindowTest::keywordChoice()
 void MainWindowTest::selectingARowWritesTheSearchBox()
 {
     createWindow();
-    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
-    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    auto *box = child<QLineEdit>(m_window, "搜索框");
+    auto *list = child<QTreeView>(m_window, "播放列表框");
     box->setText(QStringLiteral("X"));
     box->setText(QStringLiteral("歌"));
-    m_window->songList().clear();
-    m_window->songList().fillSongList(QStringLiteral("<name>S$$Tt$$$$</name><name>歌手$$$$</name><name>Q$$a</name>"),
+    songList().clear();
+    songList().fillSongList(QStringLiteral("<name>S$$Tt$$$$</name><name>歌手$$$$</name><name>Q$$a</name>"),
                                       0, QStringLiteral("栖木网络"));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(m_window->songList().index(1, 1)).center());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(songList().index(1, 1)).center());
     QCOMPARE(box->text(), QStringLiteral("歌手 - 栖木网络"));
     // A one-byte title leaves the box alone.
-    list->setCurrentIndex(m_window->songList().index(2, 1));
+    list->setCurrentIndex(songList().index(2, 1));
     QCOMPARE(box->text(), QStringLiteral("歌手 - 栖木网络"));
-    list->setCurrentIndex(m_window->songList().index(0, 1));
+    list->setCurrentIndex(songList().index(0, 1));
     QCOMPARE(box->text(), QStringLiteral("S - Tt"));
 }
 
@@ -338,24 +343,24 @@ void MainWindowTest::chartMenuAndRefresh()
 {
     createWindow();
     m_s->server.clearTargets();
-    QAction *newSongs = m_window->menuItem(QStringLiteral("新歌TOP100"));
+    QAction *newSongs = item(QStringLiteral("新歌TOP100"));
     QVERIFY(newSongs);
     newSongs->trigger();
     QCOMPARE(targets(), QList<QByteArray>{"/x?op=22&listid=2"});
-    QCOMPARE(m_window->songList().rowCount(), 2);
-    QCOMPARE(m_window->songList().cell(0, 0), QStringLiteral("1"));
-    QCOMPARE(m_window->songList().cell(1, 1), QStringLiteral("栖木网络"));
+    QCOMPARE(songList().rowCount(), 2);
+    QCOMPARE(songList().cell(0, 0), QStringLiteral("1"));
+    QCOMPARE(songList().cell(1, 1), QStringLiteral("栖木网络"));
 
     // Refresh empties the download hint and reloads the mix, not the categories.
-    auto *hint = child<QLabel>(m_window.get(), "下载提示透明标签");
+    auto *hint = child<QLabel>(m_window, "下载提示透明标签");
     hint->setText(QStringLiteral("已下载 50%"));
     m_s->server.clearTargets();
-    QTest::mousePress(child<QWidget>(m_window.get(), "刷新透明标签"), Qt::LeftButton);
+    QTest::mousePress(child<QWidget>(m_window, "刷新透明标签"), Qt::LeftButton);
     QCOMPARE(hint->text(), QString());
     QCOMPARE(targets().size(), 2);
-    QCOMPARE(m_window->songList().rowCount(), 3);
+    QCOMPARE(songList().rowCount(), 3);
     m_s->server.clearTargets();
-    m_window->menuItem(QStringLiteral("刷新"))->trigger();
+    item(QStringLiteral("刷新"))->trigger();
     QCOMPARE(targets().size(), 2);
     QVERIFY(targets()[0].startsWith("/x?op=22&listid=2"));
 }
@@ -395,17 +400,18 @@ void MainWindowTest::playOptions()
     createWindow();
     QVERIFY(m_s->registry.writes().isEmpty());
     // Through the menu, as the user clicks it: the item flips its own mark first.
-    m_window->menuItem(click)->trigger();
+    item(click)->trigger();
     QCOMPARE(m_s->registry.writes(), writes);
-    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
-    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), randomAfter);
+    QCOMPARE(item(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
+    QCOMPARE(item(QStringLiteral("随即播放"))->isChecked(), randomAfter);
     // What is stored equals the marks, so the next run starts the same.
     QCOMPARE(m_s->registry.value(PlayOptions::kKey, QStringLiteral("Lx")) == QStringLiteral("真"), continuousAfter);
     QCOMPARE(m_s->registry.value(PlayOptions::kKey, QStringLiteral("SJ")) == QStringLiteral("真"), randomAfter);
-    m_window.reset();
+    m_box.reset();
+    m_window = nullptr;
     createWindow();
-    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
-    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), randomAfter);
+    QCOMPARE(item(QStringLiteral("开启连播"))->isChecked(), continuousAfter);
+    QCOMPARE(item(QStringLiteral("随即播放"))->isChecked(), randomAfter);
 }
 
 void MainWindowTest::playOptionsStartFromExactValues_data()
@@ -425,12 +431,12 @@ void MainWindowTest::playOptionsStartFromExactValues()
     m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("Lx"), value);
     m_s->registry.setValue(PlayOptions::kKey, QStringLiteral("SJ"), value);
     createWindow();
-    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), checked);
-    QCOMPARE(m_window->menuItem(QStringLiteral("随即播放"))->isChecked(), checked);
+    QCOMPARE(item(QStringLiteral("开启连播"))->isChecked(), checked);
+    QCOMPARE(item(QStringLiteral("随即播放"))->isChecked(), checked);
     // A failed write still changes the mark.
     m_s->registry.setFailWrites(true);
-    m_window->menuItem(QStringLiteral("开启连播"))->trigger();
-    QCOMPARE(m_window->menuItem(QStringLiteral("开启连播"))->isChecked(), !checked);
+    item(QStringLiteral("开启连播"))->trigger();
+    QCOMPARE(item(QStringLiteral("开启连播"))->isChecked(), !checked);
 }
 
 static void movePointer(QWidget *widget, QPoint pos)
@@ -442,19 +448,19 @@ static void movePointer(QWidget *widget, QPoint pos)
 void MainWindowTest::hoverColours()
 {
     createWindow();
-    auto *search = child<TransparentLabel>(m_window.get(), "搜索透明标签");
-    auto *refresh = child<TransparentLabel>(m_window.get(), "刷新透明标签");
+    auto *search = child<TransparentLabel>(m_window, "搜索透明标签");
+    auto *refresh = child<TransparentLabel>(m_window, "刷新透明标签");
     movePointer(search, QPoint(5, 5));
     QCOMPARE(search->textColour(), QColor(236, 236, 236));
     movePointer(refresh, QPoint(5, 5));
     QCOMPARE(refresh->textColour(), QColor(0, 255, 0));
     // Over another control nothing resets, though the move reaches the window.
-    movePointer(child<QWidget>(m_window.get(), "提示标签"), QPoint(5, 5));
+    movePointer(child<QWidget>(m_window, "提示标签"), QPoint(5, 5));
     QCOMPARE(refresh->textColour(), QColor(0, 255, 0));
     QCOMPARE(search->textColour(), QColor(236, 236, 236));
     // Over the bare skin both reset; refresh takes its second colour.
     QVERIFY(!m_window->childAt(QPoint(300, 55)));
-    movePointer(m_window.get(), QPoint(300, 55));
+    movePointer(m_window, QPoint(300, 55));
     QCOMPARE(search->textColour(), QColor(128, 128, 128));
     QCOMPARE(refresh->textColour(), QColor(0, 224, 128));
 }
@@ -468,13 +474,13 @@ void MainWindowTest::rightPressesOpenTheirMenus()
         QPoint pos;
         QMenu *menu;
     };
-    auto *list = child<QTreeView>(m_window.get(), "播放列表框");
+    auto *list = child<QTreeView>(m_window, "播放列表框");
     const QList<Case> cases = {
-        {m_window.get(), QPoint(300, 55), m_window->playerMenu()},
-        {child<QWidget>(m_window.get(), "提示标签"), QPoint(10, 10), m_window->playerMenu()},
-        {child<QWidget>(m_window.get(), "进度透明标签"), QPoint(10, 5), m_window->playerMenu()},
-        {child<QWidget>(m_window.get(), "标签8"), QPoint(200, 40), m_window->playerMenu()},
-        {list->viewport(), list->visualRect(m_window->songList().index(0, 1)).center(), m_window->songMenu()},
+        {m_window, QPoint(300, 55), menuNamed(m_window, "菜单")},
+        {child<QWidget>(m_window, "提示标签"), QPoint(10, 10), menuNamed(m_window, "菜单")},
+        {child<QWidget>(m_window, "进度透明标签"), QPoint(10, 5), menuNamed(m_window, "菜单")},
+        {child<QWidget>(m_window, "标签8"), QPoint(200, 40), menuNamed(m_window, "菜单")},
+        {list->viewport(), list->visualRect(songList().index(0, 1)).center(), menuNamed(m_window, "隐藏菜单")},
     };
     for (const Case &c : cases) {
         QVERIFY(!c.menu->isVisible());
@@ -488,45 +494,45 @@ void MainWindowTest::rightPressesOpenTheirMenus()
         QTest::mouseRelease(c.target, Qt::RightButton, {}, c.pos);
     }
     // The caption strip over the list is no place for a menu.
-    QTest::mousePress(child<QWidget>(m_window.get(), "标签2"), Qt::RightButton, {}, QPoint(5, 5));
+    QTest::mousePress(child<QWidget>(m_window, "标签2"), Qt::RightButton, {}, QPoint(5, 5));
     QTest::qWait(20);
-    QVERIFY(!m_window->playerMenu()->isVisible());
+    QVERIFY(!menuNamed(m_window, "菜单")->isVisible());
     // The tray's right click pops the tray menu.
     m_s->tray.simulateRightClick(QPoint(100, 100));
-    QTRY_VERIFY(m_window->trayMenu()->isVisible());
-    m_window->trayMenu()->hide();
+    QTRY_VERIFY(menuNamed(m_window, "托盘菜单")->isVisible());
+    menuNamed(m_window, "托盘菜单")->hide();
 }
 
 void MainWindowTest::minimiseHidesToTrayAndComesBackCentred()
 {
     createWindow();
-    QTest::mouseClick(child<QWidget>(m_window.get(), "小化图形按钮"), Qt::LeftButton);
+    QTest::mouseClick(child<QWidget>(m_window, "小化图形按钮"), Qt::LeftButton);
     QTRY_VERIFY(!m_window->isVisible());
     QVERIFY(m_window->isMinimized());
-    QVERIFY(m_window->menuItem(QStringLiteral("显示"))->isVisible());
-    QVERIFY(!m_window->menuItem(QStringLiteral("隐藏"))->isVisible());
+    QVERIFY(item(QStringLiteral("显示"))->isVisible());
+    QVERIFY(!item(QStringLiteral("隐藏"))->isVisible());
 
     m_s->tray.simulateDoubleClick();
     QTRY_VERIFY(m_window->isVisible());
     QVERIFY(!m_window->isMinimized());
-    QVERIFY(!m_window->menuItem(QStringLiteral("显示"))->isVisible());
-    QVERIFY(m_window->menuItem(QStringLiteral("隐藏"))->isVisible());
+    QVERIFY(!item(QStringLiteral("显示"))->isVisible());
+    QVERIFY(item(QStringLiteral("隐藏"))->isVisible());
     const QPoint centre = m_window->screen()->availableGeometry().center();
     QVERIFY(qAbs(m_window->geometry().center().x() - centre.x()) <= 1);
     QVERIFY(qAbs(m_window->geometry().center().y() - centre.y()) <= 1);
 
     // The same through the tray menu, and minimising by the system.
-    m_window->menuItem(QStringLiteral("隐藏"))->trigger();
+    item(QStringLiteral("隐藏"))->trigger();
     QVERIFY(!m_window->isVisible());
-    m_window->menuItem(QStringLiteral("显示"))->trigger();
+    item(QStringLiteral("显示"))->trigger();
     QVERIFY(m_window->isVisible());
     m_window->setWindowState(Qt::WindowMinimized);
     QTRY_VERIFY(!m_window->isVisible());
-    QVERIFY(m_window->menuItem(QStringLiteral("显示"))->isVisible());
+    QVERIFY(item(QStringLiteral("显示"))->isVisible());
 
     // The maximise button does nothing.
     m_window->showFromTray();
-    QTest::mouseClick(child<QWidget>(m_window.get(), "大化图形按钮"), Qt::LeftButton);
+    QTest::mouseClick(child<QWidget>(m_window, "大化图形按钮"), Qt::LeftButton);
     QCOMPARE(m_window->size(), QSize(580, 352));
     QVERIFY(!m_window->isMaximized());
 }
@@ -535,29 +541,30 @@ void MainWindowTest::withoutATrayMinimisingKeepsTheWindowReachable()
 {
     createWindow(false);
     QVERIFY(m_s->tray.calls().isEmpty());
-    QTest::mouseClick(child<QWidget>(m_window.get(), "小化图形按钮"), Qt::LeftButton);
+    QTest::mouseClick(child<QWidget>(m_window, "小化图形按钮"), Qt::LeftButton);
     QTest::qWait(50);
     // Minimised the ordinary way: still a window the desktop can restore.
     QVERIFY(m_window->isVisible());
     QVERIFY(m_window->isMinimized());
-    QVERIFY(!m_window->menuItem(QStringLiteral("显示"))->isVisible());
+    QVERIFY(!item(QStringLiteral("显示"))->isVisible());
 }
 
 void MainWindowTest::closeButtonRemovesTrayIconAndExits()
 {
     createWindow();
-    QSignalSpy exits(m_window.get(), &MainWindow::exitRequested);
-    QTest::mouseClick(child<QWidget>(m_window.get(), "关闭图形按钮"), Qt::LeftButton);
+    QSignalSpy exits(m_window, &MainWindow::exitRequested);
+    QTest::mouseClick(child<QWidget>(m_window, "关闭图形按钮"), Qt::LeftButton);
     QCOMPARE(exits.size(), 1);
     QVERIFY(!m_s->tray.isShown());
     QCOMPARE(m_s->tray.calls().last(), QStringLiteral("remove"));
 
     // The tray menu's exit works while the window is hidden, without showing it.
-    m_window.reset();
+    m_box.reset();
+    m_window = nullptr;
     createWindow();
     m_window->hideToTray();
-    QSignalSpy exits2(m_window.get(), &MainWindow::exitRequested);
-    m_window->menuItem(QStringLiteral("退出"))->trigger();
+    QSignalSpy exits2(m_window, &MainWindow::exitRequested);
+    item(QStringLiteral("退出"))->trigger();
     QCOMPARE(exits2.size(), 1);
     QVERIFY(!m_s->tray.isShown());
     QVERIFY(!m_window->isVisible());
@@ -588,22 +595,22 @@ void MainWindowTest::brokenCatalogueRepliesNeverHang()
         {"closes early", early, 0},
     };
     createWindow();
-    auto *box = child<QLineEdit>(m_window.get(), "搜索框");
+    auto *box = child<QLineEdit>(m_window, "搜索框");
     box->setText(QStringLiteral("x"));
     for (const Case &c : cases) {
         m_s->server.setReply(c.reply);
         QElapsedTimer clock;
         clock.start();
-        QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
+        QTest::mousePress(child<QWidget>(m_window, "搜索透明标签"), Qt::LeftButton);
         QVERIFY2(clock.elapsed() < 5000, c.what);
-        QCOMPARE(m_window->songList().rowCount(), c.rows);
+        QCOMPARE(songList().rowCount(), c.rows);
     }
     // The window reads what it could: the unnamed part stays the singer.
     m_s->server.setReply(invalidGbk);
-    QTest::mousePress(child<QWidget>(m_window.get(), "搜索透明标签"), Qt::LeftButton);
-    QCOMPARE(m_window->songList().cell(1, 2), QStringLiteral("NoSeparator"));
-    QCOMPARE(m_window->songList().cell(1, 1), QStringLiteral("栖木网络"));
-    QVERIFY(m_window->songList().cell(0, 2).contains(QChar(0xFFFD)));
+    QTest::mousePress(child<QWidget>(m_window, "搜索透明标签"), Qt::LeftButton);
+    QCOMPARE(songList().cell(1, 2), QStringLiteral("NoSeparator"));
+    QCOMPARE(songList().cell(1, 1), QStringLiteral("栖木网络"));
+    QVERIFY(songList().cell(0, 2).contains(QChar(0xFFFD)));
 }
 
 QTEST_MAIN(MainWindowTest)

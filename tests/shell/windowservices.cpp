@@ -6,10 +6,9 @@ WindowServices::WindowServices(FixtureServer::Handler catalogue)
     server.setHandler(std::move(catalogue));
 }
 
-std::unique_ptr<MainWindow> WindowServices::openWindow()
+std::unique_ptr<MusicBox> WindowServices::openWindow()
 {
-    auto window = std::make_unique<MainWindow>(shell());
-    window->show();
-    window->onMainWindowCreated();
-    return window;
+    auto box = std::make_unique<MusicBox>(services());
+    box->start();
+    return box;
 }

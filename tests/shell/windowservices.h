@@ -7,19 +7,23 @@
 #include "faketray.h"
 #include "fixtureserver.h"
 #include "mainwindow.h"
+#include "musicbox.h"
+
+#include <QAction>
+#include <QMenu>
 
 #include <memory>
 
-// Everything the main window works with, faked at the seams, with a scripted
+// Everything the music box works with, faked at the seams, with a scripted
 // catalogue on 127.0.0.1 behind the real HTTP client (short time-outs).
 struct WindowServices
 {
     explicit WindowServices(FixtureServer::Handler catalogue);
 
-    ShellServices shell() { return {http, registry, dialogs, tray, player, server.baseUrl()}; }
+    Services services() { return {http, registry, dialogs, tray, player, server.baseUrl()}; }
 
-    // A new main window, shown and through its created step.
-    std::unique_ptr<MainWindow> openWindow();
+    // A new music box, its window shown and through its created step.
+    std::unique_ptr<MusicBox> openWindow();
 
     FixtureServer server;
     CurlHttpClient http;
@@ -28,3 +32,14 @@ struct WindowServices
     FakeTray tray;
     FakeMediaPlayer player;
 };
+
+// A menu item of the window by its caption without the access key, e.g.
+// "开启连播"; a menu by its name ("菜单", "隐藏菜单", "托盘菜单").
+inline QAction *menuItem(QWidget *window, const QString &name)
+{
+    return window->findChild<QAction *>(name);
+}
+inline QMenu *menuNamed(QWidget *window, const char *name)
+{
+    return window->findChild<QMenu *>(QString::fromUtf8(name));
+}

@@ -1,17 +1,17 @@
 #include "fakedialogs.h"
 
-void FakeDialogs::message(QWidget *, const QString &title, const QString &text, Icon icon)
+void FakeDialogs::message(const QString &title, const QString &text, Icon icon)
 {
     m_messages.append({title, text, icon});
 }
 
-QString FakeDialogs::openFile(QWidget *, const QString &title, const QString &filter)
+QString FakeDialogs::openFile(const QString &title, const QString &filter)
 {
     m_openRequests.append({title, filter, QString()});
     return m_openResult;
 }
 
-QString FakeDialogs::saveFile(QWidget *, const QString &title, const QString &filter,
+QString FakeDialogs::saveFile(const QString &title, const QString &filter,
                               const QString &proposedName)
 {
     m_saveRequests.append({title, filter, proposedName});

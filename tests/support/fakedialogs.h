@@ -25,9 +25,9 @@ public:
         bool operator==(const FileRequest &) const = default;
     };
 
-    void message(QWidget *parent, const QString &title, const QString &text, Icon icon) override;
-    QString openFile(QWidget *parent, const QString &title, const QString &filter) override;
-    QString saveFile(QWidget *parent, const QString &title, const QString &filter,
+    void message(const QString &title, const QString &text, Icon icon) override;
+    QString openFile(const QString &title, const QString &filter) override;
+    QString saveFile(const QString &title, const QString &filter,
                      const QString &proposedName) override;
 
     // Test helpers. The scripted paths answer every following request.

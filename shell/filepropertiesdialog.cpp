@@ -1,13 +1,12 @@
 #include "filepropertiesdialog.h"
 
-#include "mediaplayer.h"
+#include "playbackcontroller.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 
-FilePropertiesDialog::FilePropertiesDialog(const MediaPlayer &player, const QString &nowPlayingName,
-                                           QWidget *parent)
+FilePropertiesDialog::FilePropertiesDialog(const MediaProperties &media, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
 {
@@ -36,16 +35,16 @@ FilePropertiesDialog::FilePropertiesDialog(const MediaPlayer &player, const QStr
     label("透明标签9", QStringLiteral("文件路径 :"), {16, 124, 64, 24});
 
     // Filled in this order: heading, type, size, media time, address.
-    const QString type = player.itemInfo(QStringLiteral("FileType"));
-    QLabel *heading = label("透明标签3", nowPlayingName + QLatin1Char('.') + type, {16, 5, 344, 24});
+    const QString &type = media.fileType;
+    QLabel *heading = label("透明标签3", media.nowPlayingName + QLatin1Char('.') + type, {16, 5, 344, 24});
     QFont bold = heading->font();
     bold.setBold(true);
     heading->setFont(bold);
     label("透明标签4", QStringLiteral("文件类型 : ") + type, {16, 40, 200, 24});
-    label("透明标签5", QStringLiteral("文件大小 : ") + player.itemInfo(QStringLiteral("FileSize")) + QStringLiteral(" Bytes"),
+    label("透明标签5", QStringLiteral("文件大小 : ") + media.fileSize + QStringLiteral(" Bytes"),
           {16, 64, 200, 24});
-    label("透明标签6", QStringLiteral("媒体时间 : ") + player.durationString(), {16, 88, 200, 24});
-    auto *address = new QLineEdit(player.itemInfo(QStringLiteral("SourceURL")), this);
+    label("透明标签6", QStringLiteral("媒体时间 : ") + media.duration, {16, 88, 200, 24});
+    auto *address = new QLineEdit(media.sourceUrl, this);
     address->setObjectName(QStringLiteral("地址编辑框"));
     address->setGeometry(80, 126, 282, 20);
     address->setCursorPosition(0);

@@ -1,4 +1,4 @@
-#include "songaddress.h"
+#include "songresolver.h"
 
 #include "catalogue.h"
 #include "gbk.h"
@@ -25,41 +25,39 @@ SongAddress songAddressFromReply(const QString &reply)
     return a;
 }
 
-QString localBaseName(const QString &path)
-{
-    const qsizetype separator = qMax(path.lastIndexOf(QLatin1Char('\\')), path.lastIndexOf(QLatin1Char('/')));
-    const QString name = path.mid(separator + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.left(dot);
-}
-
 SongResolver::SongResolver(Catalogue &catalogue, const SongListModel &songs)
     : m_catalogue(catalogue), m_songs(songs)
 {
 }
 
-QString SongResolver::buildSongKey(int row)
+std::optional<QString> SongResolver::buildSongKey(int row) const
 {
-    if (gbk::byteLength(m_songs.cell(row, SongListModel::SingerColumn)) <= 1)
-        return {};
+    if (gbk::byteLength(m_songs.song(row).singer) <= 1)
+        return std::nullopt;
     return songKeyOf(row);
 }
 
-QString SongResolver::songKeyOf(int row)
+QString SongResolver::songKeyOf(int row) const
 {
-    m_currentSongKey = wire::songKey(m_songs.cell(row, SongListModel::SingerColumn),
-                                     m_songs.cell(row, SongListModel::TitleColumn));
-    return m_currentSongKey;
+    const ListedSong song = m_songs.song(row);
+    return wire::songKey(song.singer, song.title);
 }
 
-QString SongResolver::fetchSongReply(const QString &songKey)
+ResolvedSong SongResolver::resolveKey(const QString &songKey)
 {
-    m_addressReply = m_catalogue.fetchCatalogueText(wire::songAddressPath(songKey));
-    return m_addressReply;
+    ResolvedSong resolved;
+    resolved.songKey = songKey;
+    resolved.addressReply = m_catalogue.fetchCatalogueText(wire::songAddressPath(songKey));
+    resolved.address = songAddressFromReply(resolved.addressReply);
+    resolved.lyricsId = wire::textBetween(resolved.addressReply, QStringLiteral("<lrcid>"), QStringLiteral("</lrcid>"));
+    m_last = {resolved.songKey, resolved.addressReply};
+    return resolved;
 }
 
-QString SongResolver::songAddressFromReply(const QString &reply)
+std::optional<ResolvedSong> SongResolver::resolveRow(int row)
 {
-    m_address = ::songAddressFromReply(reply);
-    return m_address.address;
+    const std::optional<QString> key = buildSongKey(row);
+    if (!key)
+        return std::nullopt;
+    return resolveKey(*key);
 }

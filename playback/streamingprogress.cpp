@@ -1,4 +1,4 @@
-#include "progresstexts.h"
+#include "streamingprogress.h"
 
 #include <cmath>
 

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "catalogue.h"
+#include "charts.h"
+#include "playbackcontroller.h"
+#include "playoptions.h"
+#include "songlistmodel.h"
+#include "songresolver.h"
+#include "songsearch.h"
+
+#include <QByteArray>
+#include <QItemSelectionModel>
+
+#include <memory>
+
+class Dialogs;
+class HttpClient;
+class MainWindow;
+class MediaPlayer;
+class Registry;
+class Tray;
+
+// The platform services the music box works with: main picks the real
+// adapters, tests pass fakes.
+struct Services
+{
+    HttpClient &http;
+    Registry &registry;
+    Dialogs &dialogs;
+    Tray &tray;
+    MediaPlayer &player;
+    QByteArray catalogueUrl;
+};
+
+// The subsystems over the services: the song list and its selection, and
+// the controllers that work on them. None of them knows a widget.
+class Subsystems
+{
+public:
+    explicit Subsystems(const Services &services);
+
+    Catalogue catalogue;
+    SongListModel songs;
+    QItemSelectionModel selection;
+    SongResolver resolver;
+    SongSearch search;
+    Charts charts;
+    PlayOptions playOptions;
+    PlaybackController playback;
+};
+
+// The whole program: the subsystems and the main window that shows them.
+class MusicBox
+{
+public:
+    explicit MusicBox(const Services &services);
+    ~MusicBox();
+
+    // Shows the window and runs its created step.
+    void start();
+
+    Subsystems &subsystems() { return m_subsystems; }
+    MainWindow &window() { return *m_window; }
+
+private:
+    Subsystems m_subsystems;
+    std::unique_ptr<MainWindow> m_window;
+};
