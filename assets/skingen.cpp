@@ -74,6 +74,8 @@
  * below them and the untouched pixels become the key colour.
  */
 
+#include "controllayout.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFont>
@@ -846,14 +848,14 @@ QImage appIcon(int size)
 
 // ---------------------------------------------------------------- the set
 
-struct Spec {
+struct PictureSize {
     const char *name;
     int width;
     int height;
 };
 
 // Every picture and its exact size; the build fails when one differs.
-const Spec kSpecs[] = {
+const PictureSize kPictureSizes[] = {
     {"skin.png", 580, 352},
     {"edge_right.png", 8, 24},
     {"edge_bl.png", 7, 15},
@@ -972,10 +974,10 @@ int countColour(const QImage &img, QRgb colour)
 
 void check(const PictureSet &set)
 {
-    if (set.size() != std::size(kSpecs)) {
-        fail("the set holds " + std::to_string(set.size()) + " pictures, the table " + std::to_string(std::size(kSpecs)));
+    if (set.size() != std::size(kPictureSizes)) {
+        fail("the set holds " + std::to_string(set.size()) + " pictures, the table " + std::to_string(std::size(kPictureSizes)));
     }
-    for (const Spec &spec : kSpecs) {
+    for (const PictureSize &spec : kPictureSizes) {
         const auto it = set.find(spec.name);
         if (it == set.end() || it->second.isNull()) {
             fail(std::string("missing picture ") + spec.name);
@@ -1094,6 +1096,7 @@ void label(QPainter &p, const QRect &r, const QString &text, const QColor &colou
     p.drawText(r, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
+// The window as the shell builds it from the layout table, in one state.
 QImage composeWindow(const PictureSet &set, const PreviewState &s)
 {
     QImage img(kWidth, kHeight, QImage::Format_ARGB32);
@@ -1107,81 +1110,120 @@ QImage composeWindow(const PictureSet &set, const PreviewState &s)
             }
         }
     }
-    // Bottom of the stack first. The list, the combo box and the edit box are
-    // ordinary widgets; they are sketched as the shell is expected to style them.
-    {
-        const QRect list(8, 78, 565, 212);
-        p.fillRect(list, QColor(14, 18, 25));
-        const char *rows[][3] = {
-            {"1", "晨光", "林小溪"}, {"2", "远山", "白若云"}, {"3", "夜航的星", "风车乐队"},
-            {"4", "归途", "江一舟"}, {"5", "南城", "陈木"}, {"6", "雨巷", "苏晚"},
-            {"7", "桂花香", "林小溪"}, {"8", "长河", "马远"}, {"9", "稻田", "林小溪"},
-            {"10", "小确幸", "叶知秋"}, {"11", "旧时光", "宋以南"},
-        };
-        int y = 79;
-        int n = 0;
-        for (const auto &row : rows) {
-            const QRect r(8, y, 565, 18);
-            if (n == 2) {
-                p.fillRect(r, QColor(30, 96, 112));
-            } else if (n % 2) {
-                p.fillRect(r, QColor(18, 23, 31));
+    auto picture = [&set](const char *name) -> const QImage & { return set.at(std::string(name) + ".png"); };
+    auto is = [](const layout::Control &c, const char *name) { return std::string(c.name) == name; };
+    auto colour = [](layout::Colour c) { return QColor(c.r, c.g, c.b); };
+
+    // Bottom of the stack first.
+    for (auto it = std::rbegin(layout::kControls); it != std::rend(layout::kControls); ++it) {
+        const layout::Control &c = *it;
+        QRect r(c.x, c.y, c.width, c.height);
+        p.save();
+        if (c.inside) {
+            const layout::Control &box = layout::control(c.inside);
+            const QRect outer(box.x, box.y, box.width, box.height);
+            p.setClipRect(outer);
+            r.translate(outer.topLeft());
+        }
+        switch (c.kind) {
+        case layout::Kind::Text: {
+            QString text = QString::fromUtf8(c.text);
+            if (is(c, "停止下载标签")) {
+                break; // hidden until a download runs
+            } else if (is(c, "缓冲标签")) {
+                text = QString::fromUtf8(s.status);
+            } else if (is(c, "进度透明标签")) {
+                text = QString::fromUtf8(s.progress);
+            } else if (is(c, "播放下载标签") && s.playing) {
+                text = QString::fromUtf8("晨光 - 林小溪");
+            } else if (is(c, "下载提示透明标签") && !s.playing) {
+                text = QString::fromUtf8("下载中 37%");
             }
-            const QColor text = n == 2 ? QColor(240, 250, 252) : QColor(196, 204, 216);
-            label(p, QRect(14, y, 34, 18), QString::fromUtf8(row[0]), text);
-            label(p, QRect(52, y, 146, 18), QString::fromUtf8(row[1]), text);
-            label(p, QRect(203, y, 350, 18), QString::fromUtf8(row[2]), text);
-            y += 18;
-            ++n;
+            label(p, r, text, colour(c.colour));
+            break;
         }
-    }
-    label(p, QRect(20, 33, 60, 18), QString::fromUtf8("歌名或歌手"), QColor(128, 128, 128));
-    place(p, set.at(s.closeFace), {532, 1}, {40, 16});
-    place(p, set.at(s.maxFace), {506, 1}, {24, 16});
-    place(p, set.at(s.minFace), {481, 1}, {24, 16});
-    label(p, QRect(8, 4, 70, 20), QString::fromUtf8(" 沐弦音乐盒"), QColor(192, 192, 192));
-    label(p, QRect(294, 32, 30, 18), QString::fromUtf8("搜索"), QColor(128, 128, 128));
-    p.fillRect(QRect(84, 31, 200, 20), QColor(13, 16, 22));     // 关键字框
-    p.fillRect(QRect(85, 32, 182, 18), QColor(13, 16, 22));     // 搜索框
-    label(p, QRect(89, 32, 170, 18), QString::fromUtf8("林小溪"), QColor(214, 220, 230));
-    for (const QRect r : {QRect(8, 61, 40, 17), QRect(49, 61, 150, 17), QRect(200, 61, 372, 17)}) {
-        p.save();
-        p.setClipRect(r);
-        for (int x = r.left(); x <= r.right(); x += 4) {
-            p.drawImage(x, r.top(), set.at("header.png"));
+        case layout::Kind::Picture:
+            if (c.text) {
+                // A caption strip: the picture repeated across, the caption centred.
+                p.setClipRect(r, Qt::IntersectClip);
+                for (int x = r.left(); x <= r.right(); x += picture(c.normal).width()) {
+                    p.drawImage(x, r.top(), picture(c.normal));
+                }
+                QFont font(QStringLiteral("WenQuanYi Micro Hei"));
+                font.setPixelSize(12);
+                p.setFont(font);
+                p.setPen(colour(c.colour));
+                p.drawText(r, Qt::AlignCenter, QString::fromUtf8(c.text));
+            } else {
+                place(p, picture(c.normal), r.topLeft(), r.size());
+            }
+            break;
+        case layout::Kind::Button: {
+            const char *face = nullptr;
+            std::optional<QRgb> key;
+            if (is(c, "小化图形按钮")) {
+                face = s.minFace;
+            } else if (is(c, "大化图形按钮")) {
+                face = s.maxFace;
+            } else if (is(c, "关闭图形按钮")) {
+                face = s.closeFace;
+            } else if (is(c, "停止图形按钮")) {
+                face = s.stopFace;
+            } else if (is(c, "打开图形按钮")) {
+                face = s.openFace;
+            } else if (is(c, "图形按钮1")) {
+                face = s.dropdownFace;
+            } else if (is(c, "暂停图形按钮")) {
+                face = s.playing ? "pause.png" : "play.png";
+                key = kHoleKey;
+            } else if (is(c, "图形按钮6")) {
+                face = s.muteHover ? "mute_hover.png" : s.muted ? "mute_checked.png" : "mute_normal.png";
+                key = kMuteKey;
+            } else if (is(c, "音量拖动")) {
+                r.moveLeft(r.left() - c.x + s.thumbOffset);
+            }
+            place(p, face ? set.at(face) : picture(c.normal), r.topLeft(), r.size(), key);
+            break;
+        }
+        case layout::Kind::Edit:
+            p.fillRect(r, QColor(13, 16, 22));
+            label(p, r.adjusted(4, 0, -12, 0), QString::fromUtf8("林小溪"), QColor(214, 220, 230));
+            break;
+        case layout::Kind::Combo:
+            p.fillRect(r, QColor(13, 16, 22));
+            break;
+        case layout::Kind::List: {
+            // Sketched as the shell styles it.
+            p.fillRect(r, QColor(14, 18, 25));
+            const char *rows[][3] = {
+                {"1", "晨光", "林小溪"}, {"2", "远山", "白若云"}, {"3", "夜航的星", "风车乐队"},
+                {"4", "归途", "江一舟"}, {"5", "南城", "陈木"}, {"6", "雨巷", "苏晚"},
+                {"7", "桂花香", "林小溪"}, {"8", "长河", "马远"}, {"9", "稻田", "林小溪"},
+                {"10", "小确幸", "叶知秋"}, {"11", "旧时光", "宋以南"},
+            };
+            int y = r.top() + 1;
+            int n = 0;
+            for (const auto &row : rows) {
+                const QRect line(r.left(), y, r.width(), 18);
+                if (n == 2) {
+                    p.fillRect(line, QColor(30, 96, 112));
+                } else if (n % 2) {
+                    p.fillRect(line, QColor(18, 23, 31));
+                }
+                const QColor text = n == 2 ? QColor(240, 250, 252) : QColor(196, 204, 216);
+                label(p, QRect(r.left() + 6, y, 34, 18), QString::fromUtf8(row[0]), text);
+                label(p, QRect(r.left() + 44, y, 146, 18), QString::fromUtf8(row[1]), text);
+                label(p, QRect(r.left() + 195, y, 350, 18), QString::fromUtf8(row[2]), text);
+                y += 18;
+                ++n;
+            }
+            break;
+        }
+        case layout::Kind::Frame:
+            break;
         }
         p.restore();
     }
-    label(p, QRect(14, 61, 34, 17), QString::fromUtf8("序号"), QColor(200, 206, 216));
-    label(p, QRect(53, 61, 146, 17), QString::fromUtf8("演唱歌手"), QColor(200, 206, 216));
-    label(p, QRect(204, 61, 368, 17), QString::fromUtf8("歌曲名称"), QColor(200, 206, 216));
-    place(p, set.at(s.dropdownFace), {266, 32}, {17, 18});
-    place(p, set.at("controlbar.png"), {11, 289}, {557, 48});
-    place(p, set.at("stopsmall_normal.png"), {54, 311}, {13, 13});
-    place(p, set.at(s.stopFace), {54, 308}, {19, 19});
-    place(p, set.at(s.playing ? "pause.png" : "play.png"), {20, 302}, {30, 30}, kHoleKey);
-    label(p, QRect(100, 6, 350, 16), QString::fromUtf8(s.status), QColor(192, 192, 192));
-    const char *mute = s.muteHover ? "mute_hover.png" : s.muted ? "mute_checked.png" : "mute_normal.png";
-    place(p, set.at(mute), {133, 311}, {18, 13}, kMuteKey);
-    place(p, set.at("volume_left.png"), {120, 307}, {12, 23});
-    {
-        const QPoint box(152, 306);
-        p.save();
-        p.setClipRect(QRect(box, QSize(94, 23)));
-        place(p, set.at("volume_track.png"), box + QPoint(6, 0), {88, 23});
-        place(p, set.at("volume_thumb.png"), box + QPoint(s.thumbOffset, 5), {70, 13});
-        place(p, set.at("volume_icon.png"), box + QPoint(-15, 0), {28, 23});
-        p.restore();
-    }
-    place(p, set.at(s.openFace), {247, 308}, {21, 21});
-    place(p, set.at("edge_br.png"), {573, 292}, {7, 15});
-    place(p, set.at("edge_bl.png"), {0, 292}, {7, 15});
-    place(p, set.at("edge_right.png"), {572, 60}, {8, 18});
-    label(p, QRect(330, 32, 30, 18), QString::fromUtf8("刷新"), QColor(128, 224, 0));
-    label(p, QRect(424, 32, 136, 16), QString::fromUtf8(s.playing ? "" : "下载中 37%"), QColor(255, 0, 255));
-    label(p, QRect(365, 32, 50, 18), QString::fromUtf8("开始下载"), QColor(128, 128, 255));
-    label(p, QRect(440, 293, 120, 12), QString::fromUtf8(s.progress), QColor(254, 218, 186));
-    label(p, QRect(296, 293, 152, 16), QString::fromUtf8(s.playing ? "晨光 - 林小溪" : "请选择一个列表播放"), QColor(254, 218, 186));
     return img;
 }
 
@@ -1208,7 +1250,7 @@ int writePreview(const PictureSet &set, const QString &path, int scale)
     };
     std::vector<Tile> tiles;
     int x = gap, y = count * (kHeight + gap) + gap, rowHeight = 0;
-    for (const Spec &spec : kSpecs) {
+    for (const PictureSize &spec : kPictureSizes) {
         const std::string name = spec.name;
         if (name == "skin.png") {
             continue;

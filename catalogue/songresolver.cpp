@@ -13,7 +13,10 @@ SongAddress songAddressFromReply(const QString &reply)
     const qsizetype slash = a.encodeText.lastIndexOf(QLatin1Char('/'));
     a.encodeLastSegment = slash < 0 ? a.encodeText : a.encodeText.mid(slash + 1);
     a.address = a.encodeText;
-    if (a.encodeLastSegment.isEmpty()) {
+    if (a.encodeText.isEmpty()) {
+        // No encode field (or a failed request): no address, whatever the
+        // decode field says.
+    } else if (a.encodeLastSegment.isEmpty()) {
         // An encode text ending in "/" names a folder: the file name goes
         // after it.
         a.address += a.decodeText;
