@@ -26,6 +26,7 @@ QByteArray reasonPhrase(int status)
     case 204: return "No Content";
     case 301: return "Moved Permanently";
     case 302: return "Found";
+    case 307: return "Temporary Redirect";
     case 400: return "Bad Request";
     case 403: return "Forbidden";
     case 404: return "Not Found";
@@ -40,6 +41,8 @@ QByteArray head(const FixtureReply &reply, const QByteArray &lengthHeader)
     QByteArray h = "HTTP/1.1 " + QByteArray::number(reply.status) + ' ' + reasonPhrase(reply.status) + "\r\n";
     h += "Content-Type: " + reply.contentType + "\r\n";
     h += lengthHeader;
+    for (const QByteArray &line : reply.headers)
+        h += line + "\r\n";
     h += "Connection: close\r\n\r\n";
     return h;
 }
@@ -256,7 +259,8 @@ void FixtureServer::serve(int fd)
     }
 
     case FixtureReply::Mode::Normal: {
-        const QByteArray h = head(reply, "Content-Length: " + QByteArray::number(reply.body.size()) + "\r\n");
+        const qint64 announced = reply.announcedLength >= 0 ? reply.announcedLength : reply.body.size();
+        const QByteArray h = head(reply, "Content-Length: " + QByteArray::number(announced) + "\r\n");
         ok = sendAll(fd, h.constData(), h.size());
         if (!headOnly) {
             const qsizetype step = reply.chunkDelayMs > 0 ? pieceSize : qMax<qsizetype>(reply.body.size(), 1);

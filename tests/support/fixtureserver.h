@@ -31,6 +31,9 @@ struct FixtureReply
     QByteArray contentType = "text/plain";
     int chunkDelayMs = 0;  // pause between 16 KiB pieces of the body (Normal, Endless),
                            // for clients that watch a transfer in progress
+    QList<QByteArray> headers = {}; // further header lines, without CRLF ("Location: /x")
+    qint64 announcedLength = -1;    // Normal: the Content-Length to announce instead of the
+                                    // body's size (a lie: shorter or longer than the body)
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 at an ephemeral port, for tests.
