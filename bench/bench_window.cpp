@@ -6,7 +6,10 @@
 #include "fakedialogs.h"
 #include "fakemediaplayer.h"
 #include "fakeregistry.h"
+#include "fakedownloader.h"
+#include "fakesystemvolume.h"
 #include "faketray.h"
+#include "fakeurlopener.h"
 #include "mainwindow.h"
 #include "musicbox.h"
 #include "offscreen.h"
@@ -26,6 +29,9 @@ struct QuietServices
     FakeDialogs dialogs;
     FakeTray tray;
     FakeMediaPlayer player;
+    FakeDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
     QuietServices() { tray.setAvailable(false); }
 };
 
@@ -42,7 +48,7 @@ void BM_FillHundredThousandRows(benchmark::State &state)
 {
     CurlHttpClient http;
     QuietServices q;
-    MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, QByteArrayLiteral("http://127.0.0.1:9")});
+    MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, q.downloader, q.volume, q.urlOpener, QByteArrayLiteral("http://127.0.0.1:9")});
     MainWindow &window = box.window();
     SongListModel &songs = box.subsystems().songs;
     window.show();
@@ -69,7 +75,7 @@ void BM_StartupAgainstDemoServer(benchmark::State &state)
     QuietServices q;
     int rows = 0;
     for (auto _ : state) {
-        MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, base});
+        MusicBox box({http, q.registry, q.dialogs, q.tray, q.player, q.downloader, q.volume, q.urlOpener, base});
         box.start();
         MainWindow &window = box.window();
         QApplication::processEvents();

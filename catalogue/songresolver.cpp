@@ -5,6 +5,8 @@
 #include "songlistmodel.h"
 #include "wire.h"
 
+#include <QUrl>
+
 SongAddress songAddressFromReply(const QString &reply)
 {
     SongAddress a;
@@ -26,6 +28,14 @@ SongAddress songAddressFromReply(const QString &reply)
         a.address.replace(at, a.encodeLastSegment.size(), a.decodeText);
     }
     return a;
+}
+
+bool isWebAddress(const QString &address)
+{
+    const QUrl url(address.trimmed());
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"))
+        && !url.host().isEmpty();
 }
 
 SongResolver::SongResolver(Catalogue &catalogue, const SongListModel &songs)

@@ -20,6 +20,11 @@ struct SongAddress
 
 SongAddress songAddressFromReply(const QString &reply);
 
+// Whether an address from the catalogue may be used: only http and https
+// addresses are played, downloaded or opened, never a local path, file:,
+// fd: or another scheme that a reply might name.
+bool isWebAddress(const QString &address);
+
 // One answered song address request: the key that was sent, the reply as
 // text, the address combined from it and the lyrics id it names.
 struct ResolvedSong

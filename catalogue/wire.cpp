@@ -127,11 +127,21 @@ QByteArray songAddressPath(const QString &key)
 
 QByteArray lyricsPath(const QString &lyricsId)
 {
-    // The id is read as an integer; text that is no number reads as 0.
-    bool ok = false;
-    const qlonglong id = lyricsId.trimmed().toLongLong(&ok);
-    const qlonglong folder = ok ? id / 100 : 0;
-    return QByteArrayLiteral("/bdlrc/") + QByteArray::number(folder) + '/' + gbk::encode(lyricsId)
+    // The folder is the integer part of id / 100. The id is read by its
+    // leading decimal digits (none: 0), and the division is done on the
+    // digits themselves, so an id of any length gets its exact folder.
+    const QString id = lyricsId.trimmed();
+    qsizetype digits = 0;
+    while (digits < id.size() && id.at(digits) >= QLatin1Char('0') && id.at(digits) <= QLatin1Char('9'))
+        ++digits;
+    QByteArray folder = id.left(qMax<qsizetype>(digits - 2, 0)).toLatin1();
+    while (folder.size() > 1 && folder.startsWith('0'))
+        folder.remove(0, 1);
+    if (folder.isEmpty())
+        folder = "0";
+    // The file name is the id as received; what cannot stand in a path
+    // segment travels percent-encoded.
+    return QByteArrayLiteral("/bdlrc/") + folder + '/' + gbk::encode(lyricsId).toPercentEncoding()
         + QByteArrayLiteral(".lrc");
 }
 

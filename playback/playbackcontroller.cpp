@@ -27,6 +27,13 @@ void apply(QTimer &timer, StateReaction::Timer what, int interval)
         timer.stop();
 }
 
+// The player is given only web addresses from the catalogue; anything else
+// (a local path, file:, fd:) plays as nothing.
+QString playable(const QString &address)
+{
+    return isWebAddress(address) ? address : QString();
+}
+
 } // namespace
 
 QString localBaseName(const QString &path)
@@ -71,14 +78,20 @@ QString PlaybackController::nowPlayingNameOf(int row) const
     return song.title + QStringLiteral(" - ") + song.singer;
 }
 
+void PlaybackController::setNowPlayingName(const QString &name)
+{
+    m_nowPlayingName = name;
+    emit nowPlayingNameChanged(name);
+}
+
 void PlaybackController::playSelectedSong()
 {
     const int row = currentRow();
     const std::optional<ResolvedSong> resolved = m_resolver.resolveRow(row);
     if (!resolved)
         return;
-    m_nowPlayingName = nowPlayingNameOf(row);
-    m_player.setUrl(resolved->address.address);
+    setNowPlayingName(nowPlayingNameOf(row));
+    m_player.setUrl(playable(resolved->address.address));
 }
 
 void PlaybackController::switchToNextSong()
@@ -105,9 +118,9 @@ void PlaybackController::switchToNextSong()
                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
     const ResolvedSong resolved = m_resolver.resolveKey(m_resolver.songKeyOf(next));
-    m_nowPlayingName = nowPlayingNameOf(next);
+    setNowPlayingName(nowPlayingNameOf(next));
     emit searchTextChanged(m_nowPlayingName);
-    m_player.setUrl(resolved.address.address);
+    m_player.setUrl(playable(resolved.address.address));
     m_switchTimer.stop();
 }
 
@@ -161,7 +174,7 @@ void PlaybackController::openLocalFile()
     if (path.isEmpty() || path == m_player.url())
         return;
     m_player.setUrl(path);
-    m_nowPlayingName = localBaseName(path);
+    setNowPlayingName(localBaseName(path));
 }
 
 MediaProperties PlaybackController::mediaProperties() const

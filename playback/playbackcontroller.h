@@ -70,6 +70,7 @@ signals:
     void receptionTextChanged(const QString &text); // 播放下载标签
     void progressTextChanged(const QString &text);  // 进度透明标签
     void searchTextChanged(const QString &text);    // 搜索框
+    void nowPlayingNameChanged(const QString &name); // what plays, for downloads
     void pauseFaceChanged(bool pause);              // the play/pause button shows pause
     void stopEnabledChanged(bool enabled);          // 停止(&S)
     void propertiesEnabledChanged(bool enabled);    // 属性(&R)
@@ -79,6 +80,7 @@ signals:
 private:
     int currentRow() const;
     QString nowPlayingNameOf(int row) const;
+    void setNowPlayingName(const QString &name);
 
     MediaPlayer &m_player;
     SongResolver &m_resolver;

@@ -1,11 +1,14 @@
 // The composition root: the real adapters behind every platform seam.
+#include "curldownloader.h"
 #include "curlhttpclient.h"
 #include "gstmediaplayer.h"
 #include "mainwindow.h"
 #include "musicbox.h"
+#include "pulsesystemvolume.h"
 #include "qsettingsregistry.h"
 #include "qtdialogs.h"
 #include "qttray.h"
+#include "qturlopener.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -25,12 +28,19 @@ int main(int argc, char *argv[])
     QtDialogs dialogs;
     QtTray tray;
     GstMediaPlayer player;
+    CurlDownloader downloader;
+    PulseSystemVolume volume;
+    QtUrlOpener urlOpener;
 
-    MusicBox box({http, registry, dialogs, tray, player, QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
+    MusicBox box({http, registry, dialogs, tray, player, downloader, volume, urlOpener,
+                  QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
     dialogs.setParentWindow(&box.window());
     QObject::connect(&box.window(), &MainWindow::exitRequested, &app, &QApplication::quit);
     box.start();
     const int rc = QApplication::exec();
     tray.remove();
+    // A transfer still running ends here: its partial file is removed and
+    // its worker joined before the process ends.
+    box.subsystems().downloads.releaseDownloader();
     return rc;
 }

@@ -109,6 +109,9 @@ MainWindow::MainWindow(Subsystems &subsystems, Tray &tray, QWidget *parent)
     connectControls();
     connectCatalogue();
     connectPlayback();
+    connectDownloads();
+    connectLyrics();
+    connectVolume();
 }
 
 MainWindow::~MainWindow() = default;
@@ -405,6 +408,65 @@ void MainWindow::connectPlayback()
     });
 }
 
+void MainWindow::connectDownloads()
+{
+    DownloadManager &downloads = m_subsystems.downloads;
+    connect(m_downloadItem, &QAction::triggered, &downloads, &DownloadManager::startDownload);
+    connect(m_downloadLabel, &TransparentLabel::leftPressed, &downloads, &DownloadManager::startDownload);
+    connect(m_stopDownloadItem, &QAction::triggered, &downloads, &DownloadManager::stopDownload);
+    connect(m_stopDownloadLabel, &TransparentLabel::leftPressed, &downloads, &DownloadManager::stopDownload);
+    connect(&m_subsystems.playback, &PlaybackController::nowPlayingNameChanged, &downloads,
+            &DownloadManager::setNowPlayingName);
+    connect(&downloads, &DownloadManager::hintTextChanged, m_downloadHint, &QLabel::setText);
+    connect(&downloads, &DownloadManager::busyChanged, this, [this](bool busy) {
+        m_downloadItem->setVisible(!busy);
+        m_downloadLabel->setVisible(!busy);
+        m_stopDownloadItem->setVisible(busy);
+        m_stopDownloadLabel->setVisible(busy);
+    });
+}
+
+void MainWindow::connectLyrics()
+{
+    connect(m_lyricsItem, &QAction::triggered, &m_subsystems.lyrics, &Lyrics::openLyrics);
+}
+
+void MainWindow::connectVolume()
+{
+    // Press, movement and release reach the volume through the thumb's
+    // events; while the left button is held Qt sends the movement to the
+    // thumb wherever the pointer goes.
+    m_volumeThumb->installEventFilter(this);
+    VolumeControl &volume = m_subsystems.volume;
+    connect(&volume, &VolumeControl::thumbOffsetChanged, m_volumeThumb,
+            [this](int offset) { m_volumeThumb->move(offset, m_volumeThumb->y()); });
+    connect(m_muteButton, &QAbstractButton::clicked, &volume, &VolumeControl::toggleMute);
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_volumeThumb) {
+        VolumeControl &volume = m_subsystems.volume;
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            if (mouse->button() == Qt::LeftButton)
+                volume.pressThumb(int(mouse->position().x()));
+            return true;
+        case QEvent::MouseMove:
+            volume.moveThumb(int(mouse->position().x()));
+            return true;
+        case QEvent::MouseButtonRelease:
+            if (mouse->button() == Qt::LeftButton)
+                volume.releaseThumb();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 void MainWindow::onMainWindowCreated()
 {
     m_subsystems.playOptions.readAtStart();
@@ -412,6 +474,8 @@ void MainWindow::onMainWindowCreated()
     // Red skin pixels are holes: neither drawn nor clickable.
     if (!m_skin.isNull())
         setMask(m_skin.createMaskFromColor(QColor(255, 0, 0), Qt::MaskInColor));
+
+    m_subsystems.volume.initVolume();
 
     if (m_tray.isAvailable())
         m_tray.show(QIcon(skinPicture("tray")), QStringLiteral("沐弦音乐盒"));

@@ -44,6 +44,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildControls();
@@ -51,6 +52,9 @@ private:
     void connectControls();
     void connectCatalogue();
     void connectPlayback();
+    void connectDownloads();
+    void connectLyrics();
+    void connectVolume();
     void exitProgram();
     bool isBareSkin(const QPoint &pos) const;
 

@@ -5,7 +5,9 @@
 Subsystems::Subsystems(const Services &s)
     : catalogue(s.http, s.catalogueUrl), selection(&songs), resolver(catalogue, songs),
       search(catalogue, songs, s.dialogs), charts(catalogue, songs), playOptions(s.registry),
-      playback(s.player, resolver, songs, selection, s.dialogs)
+      playback(s.player, resolver, songs, selection, s.dialogs),
+      downloads(s.downloader, resolver, songs, selection, s.player, s.dialogs),
+      lyrics(resolver, selection, s.dialogs, s.urlOpener, s.catalogueUrl), volume(s.volume, s.dialogs)
 {
 }
 

@@ -2,11 +2,14 @@
 
 #include "catalogue.h"
 #include "charts.h"
+#include "downloadmanager.h"
+#include "lyrics.h"
 #include "playbackcontroller.h"
 #include "playoptions.h"
 #include "songlistmodel.h"
 #include "songresolver.h"
 #include "songsearch.h"
+#include "volumecontrol.h"
 
 #include <QByteArray>
 #include <QItemSelectionModel>
@@ -14,11 +17,14 @@
 #include <memory>
 
 class Dialogs;
+class Downloader;
 class HttpClient;
 class MainWindow;
 class MediaPlayer;
 class Registry;
+class SystemVolume;
 class Tray;
+class UrlOpener;
 
 // The platform services the music box works with: main picks the real
 // adapters, tests pass fakes.
@@ -29,6 +35,9 @@ struct Services
     Dialogs &dialogs;
     Tray &tray;
     MediaPlayer &player;
+    Downloader &downloader;
+    SystemVolume &volume;
+    UrlOpener &urlOpener;
     QByteArray catalogueUrl;
 };
 
@@ -47,6 +56,9 @@ public:
     Charts charts;
     PlayOptions playOptions;
     PlaybackController playback;
+    DownloadManager downloads;
+    Lyrics lyrics;
+    VolumeControl volume;
 };
 
 // The whole program: the subsystems and the main window that shows them.

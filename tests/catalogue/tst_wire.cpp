@@ -162,6 +162,15 @@ void WireTest::requestBytes_data()
     QTest::newRow("lyrics 987") << wire::lyricsPath(QStringLiteral("987")) << QByteArray("/bdlrc/9/987.lrc");
     QTest::newRow("lyrics 5") << wire::lyricsPath(QStringLiteral("5")) << QByteArray("/bdlrc/0/5.lrc");
     QTest::newRow("lyrics 900") << wire::lyricsPath(QStringLiteral("900")) << QByteArray("/bdlrc/9/900.lrc");
+    QTest::newRow("lyrics 0056") << wire::lyricsPath(QStringLiteral("0056")) << QByteArray("/bdlrc/0/0056.lrc");
+    QTest::newRow("lyrics -5") << wire::lyricsPath(QStringLiteral("-5")) << QByteArray("/bdlrc/0/-5.lrc");
+    QTest::newRow("lyrics abc") << wire::lyricsPath(QStringLiteral("abc")) << QByteArray("/bdlrc/0/abc.lrc");
+    QTest::newRow("lyrics 12.5") << wire::lyricsPath(QStringLiteral("12.5")) << QByteArray("/bdlrc/0/12.5.lrc");
+    QTest::newRow("lyrics 12345.6") << wire::lyricsPath(QStringLiteral("12345.6")) << QByteArray("/bdlrc/123/12345.6.lrc");
+    QTest::newRow("lyrics 200 digits") << wire::lyricsPath(QString(200, QLatin1Char('7')))
+                                       << "/bdlrc/" + QByteArray(198, '7') + '/' + QByteArray(200, '7') + ".lrc";
+    QTest::newRow("lyrics with unsafe characters")
+        << wire::lyricsPath(QStringLiteral("1 2/../歌#?")) << QByteArray("/bdlrc/0/1%202%2F..%2F%B8%E8%23%3F.lrc");
 }
 
 void WireTest::requestBytes()

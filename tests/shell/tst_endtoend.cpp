@@ -3,10 +3,14 @@
 // keeps real time) and the main window. Double-click a row, hear it to the
 // end, and with continuous play the next row follows by itself.
 #include "catalogueserverprocess.h"
+#include "curldownloader.h"
 #include "curlhttpclient.h"
 #include "fakedialogs.h"
+#include "fakedownloader.h"
 #include "fakeregistry.h"
+#include "fakesystemvolume.h"
 #include "faketray.h"
+#include "fakeurlopener.h"
 #include "gstmediaplayer.h"
 #include "gstpipeline.h"
 #include "mainwindow.h"
@@ -32,6 +36,7 @@ private slots:
     void listenThenContinueWithTheNextRow();
     void everyFormatOfTheDemoLibraryPlays_data();
     void everyFormatOfTheDemoLibraryPlays();
+    void aDownloadIsTheLibrarysFileByteForByte();
 
 private:
     QTemporaryDir m_library;
@@ -73,8 +78,11 @@ void EndToEndTest::listenThenContinueWithTheNextRow()
     FakeRegistry registry;
     FakeDialogs dialogs;
     FakeTray tray;
+    FakeDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
     GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MusicBox musicBox({http, registry, dialogs, tray, player, m_baseUrl});
+    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, m_baseUrl});
     musicBox.start();
     MainWindow &window = musicBox.window();
     const SongResolver &resolver = musicBox.subsystems().resolver;
@@ -152,8 +160,11 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
     FakeRegistry registry;
     FakeDialogs dialogs;
     FakeTray tray;
+    FakeDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
     GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MusicBox musicBox({http, registry, dialogs, tray, player, base});
+    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, base});
     MainWindow &window = musicBox.window();
     window.show();
     SongListModel &songs = musicBox.subsystems().songs;
@@ -171,6 +182,44 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
     QTRY_VERIFY_WITH_TIMEOUT(player.currentPositionString() >= QStringLiteral("00:01"), 5000);
     QCOMPARE(player.itemInfo(QStringLiteral("FileType")), extension);
     player.stop();
+}
+
+void EndToEndTest::aDownloadIsTheLibrarysFileByteForByte()
+{
+    CurlHttpClient http;
+    FakeRegistry registry;
+    FakeDialogs dialogs;
+    FakeTray tray;
+    CurlDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
+    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
+    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, m_baseUrl});
+    musicBox.start();
+    MainWindow &window = musicBox.window();
+    SongListModel &songs = musicBox.subsystems().songs;
+
+    auto *box = window.findChild<QLineEdit *>(QStringLiteral("搜索框"));
+    box->setText(QStringLiteral("第一首"));
+    QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("搜索透明标签")), Qt::LeftButton);
+    QCOMPARE(songs.rowCount(), 1);
+    window.findChild<QTreeView *>(QStringLiteral("播放列表框"))->setCurrentIndex(songs.index(0, 1));
+
+    QTemporaryDir target;
+    const QString path = target.filePath(QStringLiteral("saved.mp3"));
+    dialogs.setSaveFileResult(path);
+    QTest::mousePress(window.findChild<QWidget *>(QStringLiteral("下载透明标签")), Qt::LeftButton);
+    QCOMPARE(dialogs.saveRequests().value(0).title, QStringLiteral("把 歌手甲 - 第一首.mp3 下载保存到我的电脑"));
+    auto *hint = window.findChild<QLabel *>(QStringLiteral("下载提示透明标签"));
+    QTRY_COMPARE_WITH_TIMEOUT(hint->text(), QStringLiteral("歌曲下载完毕"), 10000);
+
+    QFile saved(path);
+    QFile original(m_library.filePath(QStringLiteral("歌手甲 - 第一首.mp3")));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QVERIFY2(original.size() > 1000, qPrintable(QString::number(original.size())));
+    QVERIFY(saved.readAll() == original.readAll());
+    QCOMPARE(QDir(target.path()).entryList(QDir::Files), QStringList{QStringLiteral("saved.mp3")});
 }
 
 QTEST_MAIN(EndToEndTest)

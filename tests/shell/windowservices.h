@@ -2,9 +2,12 @@
 
 #include "curlhttpclient.h"
 #include "fakedialogs.h"
+#include "fakedownloader.h"
 #include "fakemediaplayer.h"
 #include "fakeregistry.h"
+#include "fakesystemvolume.h"
 #include "faketray.h"
+#include "fakeurlopener.h"
 #include "fixtureserver.h"
 #include "mainwindow.h"
 #include "musicbox.h"
@@ -20,7 +23,10 @@ struct WindowServices
 {
     explicit WindowServices(FixtureServer::Handler catalogue);
 
-    Services services() { return {http, registry, dialogs, tray, player, server.baseUrl()}; }
+    Services services()
+    {
+        return {http, registry, dialogs, tray, player, downloader, volume, urlOpener, server.baseUrl()};
+    }
 
     // A new music box, its window shown and through its created step.
     std::unique_ptr<MusicBox> openWindow();
@@ -31,6 +37,9 @@ struct WindowServices
     FakeDialogs dialogs;
     FakeTray tray;
     FakeMediaPlayer player;
+    FakeDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
 };
 
 // A menu item of the window by its caption without the access key, e.g.

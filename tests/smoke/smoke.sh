@@ -27,6 +27,17 @@ export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_CONFIG_HOME="$work/
 mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
 
+# A sound server of our own with one null sink as the default output, as a
+# desktop has; the music box sets its volume at start.
+export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
+export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
+pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
+  --load=module-native-protocol-unix --load="module-null-sink sink_name=smoke" >"$work/pulse.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+pactl info >/dev/null 2>&1 || { cat "$work/pulse.log"; fail "PulseAudio did not start"; }
+pactl set-default-sink smoke
+
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
 sleep 0.5
@@ -94,6 +105,12 @@ done
 echo "after minimising: map state $map, WM_STATE ${state:-none}"
 [ "$map" = IsUnMapped ] || fail "window still mapped after minimising"
 [ "$state" != Iconic ] || fail "window only iconified, not hidden to the tray"
+
+# The start-up volume: 33050 and 33069 of 65535 on the left and right (the
+# sound server counts to 65536, so one more may show).
+volume=$(pactl list sinks | awk '/Name: smoke/ {found=1} found && /^[[:space:]]*Volume:/ {print; exit}')
+echo "sink volume after start: $volume"
+grep -Eq 'left: 3305[01] /' <<<"$volume" && grep -Eq 'right: 33(069|070) /' <<<"$volume" || fail "start-up volume not set ($volume)"
 
 kill -0 "$box" 2>/dev/null || fail "the music box exited"
 echo "1 passed, 0 failed"
