@@ -37,6 +37,7 @@ void Charts::loadChart(int listId)
 
 void Charts::loadStartupMix()
 {
+    const Catalogue::Action action(m_catalogue);
     m_songs.clear();
     RandomDraw draw = m_draw;
     if (!draw) {

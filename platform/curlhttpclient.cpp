@@ -87,11 +87,18 @@ CurlHttpClient::CurlHttpClient(std::chrono::milliseconds connectTimeout,
     ensureCurlInitialised();
 }
 
-QByteArray CurlHttpClient::get(const QByteArray &url)
+HttpReply CurlHttpClient::fetch(const QByteArray &url)
 {
+    HttpReply reply;
+    auto fail = [&reply, &url](HttpReply::Failure failure, const QString &why) {
+        reply.body.clear();
+        reply.failure = failure;
+        reply.reason = why + QStringLiteral(" (") + QString::fromLatin1(wireSafeUrl(url)) + QLatin1Char(')');
+        return reply;
+    };
     const std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
     if (!handle)
-        return {};
+        return fail(HttpReply::Failure::Broken, QStringLiteral("libcurl could not start a request"));
     CURL *curl = handle.get();
 
     const QByteArray wire = wireSafeUrl(url);
@@ -121,15 +128,30 @@ QByteArray CurlHttpClient::get(const QByteArray &url)
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     if (!ok)
-        return {};
+        return fail(HttpReply::Failure::Broken, QStringLiteral("地址无效"));
 
-    if (curl_easy_perform(curl) != CURLE_OK || body.tooLarge)
-        return {};
-
-    // CURLOPT_FAILONERROR is documented to let some error statuses through.
+    const CURLcode result = curl_easy_perform(curl);
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    if (body.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
+        return fail(HttpReply::Failure::TooLarge, QStringLiteral("回复超过 %1 MiB").arg(maxBodyBytes >> 20));
+    switch (result) {
+    case CURLE_OK:
+        break;
+    case CURLE_COULDNT_CONNECT:
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return fail(HttpReply::Failure::Refused, QStringLiteral("无法连接服务器"));
+    case CURLE_OPERATION_TIMEDOUT:
+        return fail(HttpReply::Failure::TimedOut, QStringLiteral("服务器没有及时回答"));
+    case CURLE_HTTP_RETURNED_ERROR:
+        return fail(HttpReply::Failure::HttpStatus, QStringLiteral("服务器回答 HTTP %1").arg(status));
+    default:
+        return fail(HttpReply::Failure::Broken,
+                    QStringLiteral("传输中断: %1").arg(QString::fromUtf8(curl_easy_strerror(result))));
+    }
+    // CURLOPT_FAILONERROR is documented to let some error statuses through.
     if (status >= 400)
-        return {};
-    return body.bytes;
+        return fail(HttpReply::Failure::HttpStatus, QStringLiteral("服务器回答 HTTP %1").arg(status));
+    reply.body = std::move(body.bytes);
+    return reply;
 }

@@ -34,7 +34,7 @@ public:
     explicit CurlHttpClient(std::chrono::milliseconds connectTimeout = std::chrono::seconds(5),
                             std::chrono::milliseconds totalTimeout = std::chrono::seconds(15));
 
-    QByteArray get(const QByteArray &url) override;
+    HttpReply fetch(const QByteArray &url) override;
 
 private:
     std::chrono::milliseconds m_connectTimeout;

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QHash>
 #include <QHeaderView>
@@ -22,6 +23,7 @@
 #include <QScreen>
 #include <QTimer>
 #include <QTreeView>
+#include <QWindow>
 
 namespace {
 
@@ -56,6 +58,7 @@ const QColor kSearchIdle = colour(layout::kSearchIdle);
 const QColor kSearchHover(236, 236, 236);
 const QColor kRefreshHover(0, 255, 0);
 const QColor kRefreshIdle(0, 224, 128);
+const QString kCatalogueFailure = QStringLiteral("曲库连接失败");
 
 // The standard controls follow the skin's dark look.
 const char *kControlStyle = R"(
@@ -363,6 +366,23 @@ void MainWindow::connectCatalogue()
     connect(m_refreshLabel, &TransparentLabel::leftPressed, this, &MainWindow::refresh);
     connect(m_refreshItem, &QAction::triggered, this, &MainWindow::refresh);
 
+    // A blocking request shows the busy pointer; a failed one says so in
+    // the status line, with the reason in its tooltip, until one succeeds.
+    Catalogue &catalogue = m_subsystems.catalogue;
+    connect(&catalogue, &Catalogue::busyChanged, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+    connect(&catalogue, &Catalogue::requestFailed, this, &MainWindow::showCatalogueFailure);
+    connect(&catalogue, &Catalogue::requestSucceeded, this, [this] {
+        if (m_statusLabel->text() == kCatalogueFailure) {
+            m_statusLabel->setText(m_statusBeforeFailure);
+            m_statusLabel->setToolTip(QString());
+        }
+    });
+
     PlayOptions &options = m_subsystems.playOptions;
     connect(m_continuousItem, &QAction::triggered, &options, &PlayOptions::toggleContinuousPlay);
     connect(m_randomItem, &QAction::triggered, &options, &PlayOptions::toggleRandomPlay);
@@ -370,6 +390,14 @@ void MainWindow::connectCatalogue()
         m_continuousItem->setChecked(continuous);
         m_randomItem->setChecked(random);
     });
+}
+
+void MainWindow::showCatalogueFailure(const QString &reason)
+{
+    if (m_statusLabel->text() != kCatalogueFailure)
+        m_statusBeforeFailure = m_statusLabel->text();
+    m_statusLabel->setText(kCatalogueFailure);
+    m_statusLabel->setToolTip(reason);
 }
 
 void MainWindow::connectPlayback()
@@ -480,6 +508,18 @@ void MainWindow::onMainWindowCreated()
     if (m_tray.isAvailable())
         m_tray.show(QIcon(skinPicture("tray")), QStringLiteral("沐弦音乐盒"));
 
+    // The window is on the screen and painted before the catalogue is asked:
+    // a slow server shows a busy pointer over a finished window, not a
+    // blank one.
+    if (QWindow *handle = windowHandle()) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!handle->isExposed() && waited.elapsed() < 500)
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    }
+    repaint();
+
+    const Catalogue::Action startUp(m_subsystems.catalogue);
     m_subsystems.charts.loadStartupMix();
     m_subsystems.charts.loadCategories();
 }

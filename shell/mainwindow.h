@@ -51,6 +51,7 @@ private:
     void buildMenus();
     void connectControls();
     void connectCatalogue();
+    void showCatalogueFailure(const QString &reason);
     void connectPlayback();
     void connectDownloads();
     void connectLyrics();
@@ -61,6 +62,7 @@ private:
     Subsystems &m_subsystems;
     Tray &m_tray;
     QPixmap m_skin;
+    QString m_statusBeforeFailure; // what 缓冲标签 showed before a failed request
 
     // 菜单: the player menu.
     QMenu *m_playerMenu = nullptr;

@@ -28,6 +28,7 @@ private slots:
     void resolutionReturnsItsOwnResult();
     void searchRefusesEmptyTextAndAnnouncesTheSearchText();
     void categoriesAreAnnounced();
+    void oneActionCostsOneTimeOut();
 
 private:
     std::unique_ptr<FixtureServer> m_server;
@@ -167,6 +168,46 @@ void CatalogueTest::categoriesAreAnnounced()
     m_server.reset();
     charts.loadCategories();
     QCOMPARE(categories.last().first().toStringList(), QStringList());
+}
+
+void CatalogueTest::oneActionCostsOneTimeOut()
+{
+    FixtureReply stall;
+    stall.mode = FixtureReply::Mode::Stall;
+    m_server->setHandler([stall](const QByteArray &) { return stall; });
+    CurlHttpClient quick(std::chrono::milliseconds(300), std::chrono::milliseconds(400));
+    Catalogue catalogue(quick, m_server->baseUrl());
+    QSignalSpy failed(&catalogue, &Catalogue::requestFailed);
+    QSignalSpy busy(&catalogue, &Catalogue::busyChanged);
+    {
+        const Catalogue::Action action(catalogue);
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(catalogue.fetchCatalogueText("/x?op=3&list_cat=5"), QString());
+    }
+    QCOMPARE(m_server->targets().size(), 1);
+    QCOMPARE(failed.size(), 1);
+    QCOMPARE(busy.size(), 2);
+    // Each action starts afresh, and a request outside one is always sent.
+    {
+        const Catalogue::Action action(catalogue);
+        catalogue.fetchCatalogueText("/a");
+    }
+    catalogue.fetchCatalogueText("/b");
+    catalogue.fetchCatalogueText("/c");
+    QCOMPARE(m_server->targets().size(), 4);
+
+    // A refused connection ends the action as well; the reason names it.
+    const QByteArray closed = m_server->baseUrl();
+    m_server.reset();
+    Catalogue gone(quick, closed);
+    QSignalSpy goneFailed(&gone, &Catalogue::requestFailed);
+    {
+        const Catalogue::Action action(gone);
+        gone.fetchCatalogueText("/x");
+        gone.fetchCatalogueText("/y");
+    }
+    QCOMPARE(goneFailed.size(), 1);
+    QVERIFY(goneFailed.first().first().toString().contains(QStringLiteral("无法连接")));
 }
 
 QTEST_GUILESS_MAIN(CatalogueTest)

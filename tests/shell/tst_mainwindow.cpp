@@ -89,6 +89,7 @@ private slots:
     void withoutATrayMinimisingKeepsTheWindowReachable();
     void closeButtonRemovesTrayIconAndExits();
     void brokenCatalogueRepliesNeverHang();
+    void aSilentCatalogueCostsOneTimeOutAndIsNamed();
 
 private:
     void createWindow(bool trayAvailable = true);
@@ -611,6 +612,37 @@ void MainWindowTest::brokenCatalogueRepliesNeverHang()
     QCOMPARE(songList().cell(1, 2), QStringLiteral("NoSeparator"));
     QCOMPARE(songList().cell(1, 1), QStringLiteral("栖木网络"));
     QVERIFY(songList().cell(0, 2).contains(QChar(0xFFFD)));
+}
+
+void MainWindowTest::aSilentCatalogueCostsOneTimeOutAndIsNamed()
+{
+    FixtureReply stall;
+    stall.mode = FixtureReply::Mode::Stall;
+    m_s->server.setReply(stall);
+    QElapsedTimer clock;
+    clock.start();
+    createWindow();
+    // Three start-up requests, one time-out: the other two are not sent.
+    QCOMPARE(targets().size(), 1);
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    auto *status = child<QLabel>(m_window, "缓冲标签");
+    QCOMPARE(status->text(), QStringLiteral("曲库连接失败"));
+    QVERIFY(status->toolTip().contains(QStringLiteral("没有及时回答")));
+    QVERIFY(!QApplication::overrideCursor());
+
+    // Refresh is one action too; an error status is named as well, and the
+    // next answer brings the status back.
+    FixtureReply missing;
+    missing.status = 404;
+    m_s->server.setReply(missing);
+    m_s->server.clearTargets();
+    item(QStringLiteral("刷新"))->trigger();
+    QCOMPARE(targets().size(), 2);
+    QVERIFY(status->toolTip().contains(QStringLiteral("HTTP 404")));
+    m_s->server.setReply({});
+    item(QStringLiteral("刷新"))->trigger();
+    QCOMPARE(status->text(), QStringLiteral("准备就绪"));
+    QCOMPARE(status->toolTip(), QString());
 }
 
 QTEST_MAIN(MainWindowTest)
