@@ -1,10 +1,15 @@
 #include "imagebutton.h"
 
+#include "focusmark.h"
+
+#include <QKeyEvent>
 #include <QPainter>
 
 ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
 {
-    setFocusPolicy(Qt::NoFocus);
+    // Reached with Tab, not taken by a click: the focus mark shows only
+    // for the keyboard.
+    setFocusPolicy(Qt::TabFocus);
     setAttribute(Qt::WA_Hover);
 }
 
@@ -40,6 +45,31 @@ void ImageButton::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setClipRect(rect());
     painter.drawPixmap(0, 0, currentPicture());
+    painter.end();
+    paintFocusMark(this);
+}
+
+bool ImageButton::event(QEvent *event)
+{
+    // Space and Enter press the button that has the focus, before any
+    // window-wide shortcut on those keys.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractButton::event(event);
+}
+
+void ImageButton::keyPressEvent(QKeyEvent *event)
+{
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        click();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
 }
 
 void ImageButton::enterEvent(QEnterEvent *event)

@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "accessibility.h"
 #include "charts.h"
 #include "controllayout.h"
 #include "filepropertiesdialog.h"
@@ -8,6 +9,7 @@
 #include "picturelabel.h"
 #include "transparentlabel.h"
 #include "tray.h"
+#include "volumethumb.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeView>
 #include <QWindow>
@@ -66,6 +69,7 @@ QLineEdit#搜索框 {
     background: rgb(13,16,22); color: rgb(214,220,230); border: none; padding: 0 2px;
     selection-background-color: rgb(30,96,112); selection-color: white;
 }
+QLineEdit#搜索框:focus { border: 1px solid rgb(74,204,218); border-radius: 2px; padding: 0 1px; }
 QComboBox#关键字框 {
     background: rgb(13,16,22); color: rgb(214,220,230); border: none;
 }
@@ -78,6 +82,7 @@ QTreeView#播放列表框 {
     border: none; outline: 0;
     selection-background-color: rgb(30,96,112); selection-color: white;
 }
+QTreeView#播放列表框:focus { border: 1px solid rgb(40,120,136); }
 QTreeView#播放列表框::item { height: 18px; border: none; }
 QTreeView#播放列表框::item:hover { background: rgb(26,36,48); }
 QTreeView#播放列表框::item:selected { background: rgb(30,96,112); color: white; }
@@ -106,6 +111,7 @@ MainWindow::MainWindow(Subsystems &subsystems, Tray &tray, QWidget *parent)
     move(layout::kWindowX, layout::kWindowY);
     setMouseTracking(true);
     setStyleSheet(QString::fromUtf8(kControlStyle));
+    installAccessibility();
 
     buildControls();
     buildMenus();
@@ -115,6 +121,7 @@ MainWindow::MainWindow(Subsystems &subsystems, Tray &tray, QWidget *parent)
     connectDownloads();
     connectLyrics();
     connectVolume();
+    connectKeyboard();
 }
 
 MainWindow::~MainWindow() = default;
@@ -143,7 +150,7 @@ void MainWindow::buildControls()
             break;
         }
         case layout::Kind::Button: {
-            auto *b = new ImageButton(parent);
+            auto *b = qstrcmp(c.name, "音量拖动") == 0 ? new VolumeThumb(parent) : new ImageButton(parent);
             // The round play button and the mute button are cut out of their
             // pictures by a key colour, so their corners show the skin.
             if (qstrcmp(c.name, "暂停图形按钮") == 0)
@@ -194,7 +201,7 @@ void MainWindow::buildControls()
     m_titleLabel = text("提示标签");
     m_searchCaption = text("提示透明标签");
     m_openButton = button("打开图形按钮");
-    m_volumeThumb = button("音量拖动");
+    m_volumeThumb = static_cast<VolumeThumb *>(find("音量拖动"));
     m_muteButton = button("图形按钮6");
     m_playPauseButton = button("暂停图形按钮");
     m_stopButton = button("停止图形按钮");
@@ -466,13 +473,88 @@ void MainWindow::connectVolume()
     // thumb wherever the pointer goes.
     m_volumeThumb->installEventFilter(this);
     VolumeControl &volume = m_subsystems.volume;
-    connect(&volume, &VolumeControl::thumbOffsetChanged, m_volumeThumb,
-            [this](int offset) { m_volumeThumb->move(offset, m_volumeThumb->y()); });
+    // The thumb's value for the keyboard and assistive technologies: its
+    // step from the left stop.
+    m_volumeThumb->setRange(0, VolumeControl::kRightStop - VolumeControl::kLeftStop);
+    m_volumeThumb->setValue(volume.thumbOffset() - VolumeControl::kLeftStop);
+    connect(&volume, &VolumeControl::thumbOffsetChanged, m_volumeThumb, [this](int offset) {
+        m_volumeThumb->move(offset, m_volumeThumb->y());
+        m_volumeThumb->setValue(offset - VolumeControl::kLeftStop);
+    });
+    connect(m_volumeThumb, &VolumeThumb::stepRequested, &volume, &VolumeControl::stepThumb);
     connect(m_muteButton, &QAbstractButton::clicked, &volume, &VolumeControl::toggleMute);
+}
+
+void MainWindow::connectKeyboard()
+{
+    // What a screen reader says for each control.
+    const struct
+    {
+        QWidget *control;
+        const char *name;
+    } names[] = {
+        {m_playPauseButton, "播放/暂停"}, {m_stopButton, "停止"},       {m_openButton, "打开文件"},
+        {m_muteButton, "静音"},           {m_volumeThumb, "音量"},      {m_minimiseButton, "最小化"},
+        {m_maximiseButton, "最大化"},     {m_closeButton, "关闭"},      {m_dropDownButton, "歌曲分类"},
+        {m_keywordBox, "歌曲分类"},       {m_searchBox, "歌名或歌手"},  {m_songView, "歌曲列表"},
+        {m_searchLabel, "搜索"},          {m_refreshLabel, "刷新"},     {m_downloadLabel, "开始下载"},
+        {m_stopDownloadLabel, "停止下载"}, {m_downloadHint, "下载状态"}, {m_statusLabel, "播放状态"},
+        {m_receptionLabel, "接收状态"},   {m_progressLabel, "播放进度"},
+    };
+    for (const auto &n : names)
+        n.control->setAccessibleName(QString::fromUtf8(n.name));
+    for (TransparentLabel *l : {m_searchLabel, m_refreshLabel, m_downloadLabel, m_stopDownloadLabel})
+        l->setActsAsButton(true);
+
+    // Tab walks the window from the search strip through the list to the
+    // player's controls and the window buttons. The keyword box lies hidden
+    // under the search box: its arrow button opens it.
+    m_keywordBox->setFocusPolicy(Qt::NoFocus);
+    findChild<QWidget *>(QStringLiteral("停止按钮"))->setFocusPolicy(Qt::NoFocus);
+    const QList<QWidget *> order = {m_searchBox,       m_dropDownButton,    m_searchLabel,  m_refreshLabel,
+                                    m_downloadLabel,   m_stopDownloadLabel, m_songView,     m_playPauseButton,
+                                    m_stopButton,      m_openButton,        m_muteButton,   m_volumeThumb,
+                                    m_minimiseButton,  m_maximiseButton,    m_closeButton};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    PlaybackController &playback = m_subsystems.playback;
+    connect(m_searchBox, &QLineEdit::returnPressed, m_searchLabel, &TransparentLabel::press);
+    m_songView->installEventFilter(this);
+    // Space plays and pauses wherever the focus is, but a text field takes
+    // its own space and a focused button its own press.
+    auto *space = new QShortcut(QKeySequence(Qt::Key_Space), this);
+    connect(space, &QShortcut::activated, &playback, &PlaybackController::togglePlayPause);
+    auto *open = new QShortcut(QKeySequence::Open, this);
+    connect(open, &QShortcut::activated, &playback, &PlaybackController::openLocalFile);
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        m_searchBox->setFocus(Qt::ShortcutFocusReason);
+        m_searchBox->selectAll();
+    });
+}
+
+void MainWindow::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The menu key on a control that has no menu of its own opens the
+    // player menu beside it, as a right press on the skin does.
+    QWidget *focus = focusWidget();
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard && focus
+        ? focus->mapToGlobal(QPoint(0, focus->height()))
+        : event->globalPos();
+    m_playerMenu->popup(at);
+    event->accept();
 }
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
+    if (watched == m_songView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_subsystems.playback.playSelectedSong();
+            return true;
+        }
+    }
     if (watched == m_volumeThumb) {
         VolumeControl &volume = m_subsystems.volume;
         auto *mouse = static_cast<QMouseEvent *>(event);

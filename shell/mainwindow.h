@@ -13,6 +13,7 @@ class QTreeView;
 class Subsystems;
 class TransparentLabel;
 class Tray;
+class VolumeThumb;
 
 // The skinned, frameless main window: every control of the layout table at
 // its place, the three popup menus, the mouse behaviours and the tray. It is
@@ -45,6 +46,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override;
     void changeEvent(QEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void buildControls();
@@ -56,6 +58,7 @@ private:
     void connectDownloads();
     void connectLyrics();
     void connectVolume();
+    void connectKeyboard();
     void exitProgram();
     bool isBareSkin(const QPoint &pos) const;
 
@@ -110,5 +113,5 @@ private:
     ImageButton *m_stopButton = nullptr;             // 停止图形按钮
     ImageButton *m_openButton = nullptr;             // 打开图形按钮
     ImageButton *m_muteButton = nullptr;             // 图形按钮6
-    ImageButton *m_volumeThumb = nullptr;            // 音量拖动
+    VolumeThumb *m_volumeThumb = nullptr;            // 音量拖动
 };

@@ -1,5 +1,8 @@
 #include "transparentlabel.h"
 
+#include "focusmark.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QWindow>
 
@@ -21,6 +24,41 @@ void TransparentLabel::setTextColour(const QColor &colour)
 QColor TransparentLabel::textColour() const
 {
     return palette().color(QPalette::WindowText);
+}
+
+void TransparentLabel::setActsAsButton(bool button)
+{
+    m_button = button;
+    setFocusPolicy(button ? Qt::TabFocus : Qt::NoFocus);
+}
+
+bool TransparentLabel::event(QEvent *event)
+{
+    if (m_button && event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter) {
+            event->accept();
+            return true;
+        }
+    }
+    return QLabel::event(event);
+}
+
+void TransparentLabel::keyPressEvent(QKeyEvent *event)
+{
+    const int key = event->key();
+    if (m_button && !event->isAutoRepeat() && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        press();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+void TransparentLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (m_button)
+        paintFocusMark(this);
 }
 
 void TransparentLabel::mousePressEvent(QMouseEvent *event)

@@ -68,6 +68,20 @@ void VolumeControl::releaseThumb()
     m_dragging = false;
 }
 
+void VolumeControl::stepThumb(int steps)
+{
+    const int offset = qBound(kLeftStop, m_offset + steps, kRightStop);
+    if (offset != m_offset) {
+        m_offset = offset;
+        emit thumbOffsetChanged(m_offset);
+    }
+    if (!open())
+        return;
+    const Levels levels = volumeLevel(m_offset, Use::Drag);
+    m_volume.setVolume(levels.left, levels.right);
+    m_volume.close();
+}
+
 void VolumeControl::toggleMute(bool muted)
 {
     if (!open())

@@ -42,6 +42,9 @@ public slots:
     void pressThumb(int x);
     void moveThumb(int x);
     void releaseThumb();
+    // Moves the thumb by whole steps (the keyboard, assistive technologies)
+    // within its stops and sets the volume as a drag does.
+    void stepThumb(int steps);
     // The mute button after its click flipped it.
     void toggleMute(bool muted);
 

@@ -1,0 +1,109 @@
+#include "accessibility.h"
+
+#include "imagebutton.h"
+#include "transparentlabel.h"
+#include "volumethumb.h"
+
+#include <QAccessibleWidget>
+
+namespace {
+
+// An image button, or a label that acts as one.
+class ButtonAccessible : public QAccessibleWidget
+{
+public:
+    explicit ButtonAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Button) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        QString s = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && s.isEmpty())
+            if (auto *label = qobject_cast<TransparentLabel *>(widget()))
+                s = label->text();
+        return s;
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (auto *button = qobject_cast<QAbstractButton *>(widget())) {
+            s.checkable = button->isCheckable();
+            s.checked = button->isChecked();
+            s.pressed = button->isDown();
+        }
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        QStringList names{pressAction()};
+        if (state().checkable)
+            names << toggleAction();
+        return names + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &name) override
+    {
+        if (name == pressAction() || name == toggleAction()) {
+            if (auto *button = qobject_cast<QAbstractButton *>(widget()))
+                button->click();
+            else if (auto *label = qobject_cast<TransparentLabel *>(widget()))
+                label->press();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+};
+
+class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface
+{
+public:
+    explicit SliderAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Slider) {}
+
+    void *interface_cast(QAccessible::InterfaceType type) override
+    {
+        if (type == QAccessible::ValueInterface)
+            return static_cast<QAccessibleValueInterface *>(this);
+        return QAccessibleWidget::interface_cast(type);
+    }
+
+    QVariant currentValue() const override { return thumb()->value(); }
+    void setCurrentValue(const QVariant &value) override
+    {
+        const int target = qBound(thumb()->minimum(), value.toInt(), thumb()->maximum());
+        emit thumb()->stepRequested(target - thumb()->value());
+    }
+    QVariant maximumValue() const override { return thumb()->maximum(); }
+    QVariant minimumValue() const override { return thumb()->minimum(); }
+    QVariant minimumStepSize() const override { return 1; }
+
+private:
+    VolumeThumb *thumb() const { return static_cast<VolumeThumb *>(widget()); }
+};
+
+QAccessibleInterface *skinnedControls(const QString &className, QObject *object)
+{
+    if (!object || !object->isWidgetType())
+        return nullptr;
+    auto *widget = static_cast<QWidget *>(object);
+    if (className == QLatin1String("VolumeThumb"))
+        return new SliderAccessible(widget);
+    if (className == QLatin1String("ImageButton"))
+        return new ButtonAccessible(widget);
+    if (className == QLatin1String("TransparentLabel") && static_cast<TransparentLabel *>(widget)->actsAsButton())
+        return new ButtonAccessible(widget);
+    if (className == QLatin1String("MainWindow"))
+        return new QAccessibleWidget(widget, QAccessible::Window);
+    return nullptr;
+}
+
+} // namespace
+
+void installAccessibility()
+{
+    static bool installed = false;
+    if (!installed) {
+        QAccessible::installFactory(skinnedControls);
+        installed = true;
+    }
+}
