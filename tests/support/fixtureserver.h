@@ -31,6 +31,10 @@ struct FixtureReply
     QByteArray contentType = "text/plain";
     int chunkDelayMs = 0;  // pause between 16 KiB pieces of the body (Normal, Endless),
                            // for clients that watch a transfer in progress
+    int chunkBytes = 16 * 1024; // the size of those pieces (Normal); with chunkDelayMs
+                                // it sets the rate a body arrives at
+    qsizetype stallAtByte = -1; // Normal: after this many body bytes, pause stallMs once
+    int stallMs = 0;            // (a stream that runs dry for a while)
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 at an ephemeral port, for tests.
