@@ -81,11 +81,12 @@ GstElement *makeSink(const QString &description, GstElement **panorama)
     return bin;
 }
 
-// Whether the queue that posted a buffering report below full has really run
-// dry. The queue's percentage rests on its estimate of the input rate, which
-// falls as soon as data stops arriving, so it reports "below full" while it
-// still holds seconds of sound; playing on is right until it holds less
-// than a quarter second (or a few KiB while the rate is unknown).
+// Whether the network queue that posted a buffering report below full, while
+// the stream plays, has really run dry. Its percentage is a level against an
+// estimate of the rate, which can drop before the queue does; playing on is
+// right while it still holds a quarter second of the stream (at least a few
+// KiB). A report of 0 counts as dry whatever the level, as no further report
+// may follow it.
 bool runDry(GstObject *queue, int percent, qint64 bitsPerSecond)
 {
     if (percent <= 0 || !queue || !g_object_class_find_property(G_OBJECT_GET_CLASS(queue), "current-level-bytes"))
@@ -309,8 +310,6 @@ void GstMediaPlayer::setUrl(const QString &url)
     m_durationNs = -1;
     m_contentLength = -1;
     m_isNetwork = false;
-    m_parsedBytes = 0;
-    m_parsedNs = 0;
 
     const QString trimmed = url.trimmed();
     if (trimmed.isEmpty() || !m_pipeline) {
