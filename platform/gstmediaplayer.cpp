@@ -9,6 +9,8 @@
 #include <gst/gst.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstring>
 #include <mutex>
 
 Q_LOGGING_CATEGORY(lcPlayer, "musicbox.player", QtInfoMsg)
@@ -79,21 +81,19 @@ GstElement *makeSink(const QString &description, GstElement **panorama)
     return bin;
 }
 
-// Called by playbin for every element it creates. fluidsynth's decoder
-// renders General MIDI about 15 dB quieter than an ordinary MP3 at its
-// default master gain of 0.2 (a band piece at velocity 100: -29 dBFS RMS
-// against -14 dBFS). A gain of 0.6 brings it to about -20 dBFS RMS with its
-// peaks near -5 dBFS, leaving headroom for denser files before clipping.
-// The General MIDI soundfont is named when it is installed.
-void setUpElement(GstElement *, GstElement *element, gpointer)
+// Whether the network queue that posted a buffering report below full, while
+// the stream plays, has really run dry. Its percentage is a level against an
+// estimate of the rate, which can drop before the queue does; playing on is
+// right while it still holds a quarter second of the stream (at least a few
+// KiB). A report of 0 counts as dry whatever the level, as no further report
+// may follow it.
+bool runDry(GstObject *queue, int percent, qint64 bitsPerSecond)
 {
-    GstElementFactory *factory = gst_element_get_factory(element);
-    if (!factory || g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") != 0)
-        return;
-    static const char soundFont[] = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
-    g_object_set(element, "synth-gain", 0.6, nullptr);
-    if (QFileInfo::exists(QLatin1String(soundFont)))
-        g_object_set(element, "soundfont", soundFont, nullptr);
+    if (percent <= 0 || !queue || !g_object_class_find_property(G_OBJECT_GET_CLASS(queue), "current-level-bytes"))
+        return true;
+    guint bytes = 0;
+    g_object_get(queue, "current-level-bytes", &bytes, nullptr);
+    return qint64(bytes) < std::max<qint64>(4096, bitsPerSecond / 8 / 4);
 }
 
 } // namespace
@@ -109,7 +109,7 @@ GstMediaPlayer::GstMediaPlayer(const QString &audioSink, QObject *parent)
         return;
     }
     gst_util_set_object_arg(G_OBJECT(m_pipeline), "flags", "audio+soft-volume");
-    g_signal_connect(m_pipeline, "element-setup", G_CALLBACK(setUpElement), nullptr);
+    g_signal_connect(m_pipeline, "element-setup", G_CALLBACK(&GstMediaPlayer::onElementSetup), this);
     if (GstElement *sink = makeSink(audioSink, &m_panorama))
         g_object_set(m_pipeline, "audio-sink", sink, nullptr);
     setBalance(m_balance);
@@ -158,6 +158,49 @@ int GstMediaPlayer::onSyncMessage(GstBus *, GstMessage *message, void *data)
     return GST_BUS_DROP;
 }
 
+// Called by playbin for every element it creates, on whichever thread
+// creates it.
+//
+// fluidsynth's decoder renders General MIDI about 15 dB quieter than an
+// ordinary MP3 at its default master gain of 0.2 (a band piece at velocity
+// 100: -29 dBFS RMS against -14 dBFS). A gain of 0.6 brings it to about
+// -20 dBFS RMS with its peaks near -5 dBFS, leaving headroom for denser files
+// before clipping. The General MIDI soundfont is named when it is installed.
+//
+// A parser's output is counted (bytes and duration), for the bit rate.
+void GstMediaPlayer::onElementSetup(GstElement *, GstElement *element, void *self)
+{
+    GstElementFactory *factory = gst_element_get_factory(element);
+    if (!factory)
+        return;
+    if (g_strcmp0(gst_plugin_feature_get_name(GST_PLUGIN_FEATURE(factory)), "fluiddec") == 0) {
+        static const char soundFont[] = "/usr/share/sounds/sf2/FluidR3_GM.sf2";
+        g_object_set(element, "synth-gain", 0.6, nullptr);
+        if (QFileInfo::exists(QLatin1String(soundFont)))
+            g_object_set(element, "soundfont", soundFont, nullptr);
+        return;
+    }
+    const gchar *klass = gst_element_factory_get_metadata(factory, GST_ELEMENT_METADATA_KLASS);
+    if (!klass || !strstr(klass, "Parser") || !strstr(klass, "Audio"))
+        return;
+    if (GstPad *src = gst_element_get_static_pad(element, "src")) {
+        gst_pad_add_probe(src, GST_PAD_PROBE_TYPE_BUFFER,
+                          reinterpret_cast<GstPadProbeCallback>(&GstMediaPlayer::onParsedBuffer), self, nullptr);
+        gst_object_unref(src);
+    }
+}
+
+int GstMediaPlayer::onParsedBuffer(GstPad *, GstPadProbeInfo *info, void *data)
+{
+    auto *self = static_cast<GstMediaPlayer *>(data);
+    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    if (buffer && GST_BUFFER_DURATION_IS_VALID(buffer) && GST_BUFFER_DURATION(buffer) > 0) {
+        self->m_parsedBytes += qint64(gst_buffer_get_size(buffer));
+        self->m_parsedNs += qint64(GST_BUFFER_DURATION(buffer));
+    }
+    return GST_PAD_PROBE_OK;
+}
+
 // Turns what the pipeline reports into the player's play states.
 void GstMediaPlayer::handleMessage(GstMessage *message)
 {
@@ -167,39 +210,43 @@ void GstMediaPlayer::handleMessage(GstMessage *message)
             break;
         GstState oldState, newState, pending;
         gst_message_parse_state_changed(message, &oldState, &newState, &pending);
-        if (newState == GST_STATE_PLAYING && m_target == Target::Playing && !m_rebuffering) {
+        if (newState == GST_STATE_PLAYING && m_target == Target::Playing && !m_filling) {
             m_started = true;
             captureMedia();
             setState(Playing);
-        } else if (newState == GST_STATE_PAUSED && m_target == Target::Paused) {
-            captureMedia();
-            setState(Paused);
+        } else if (newState == GST_STATE_PAUSED) {
+            const bool first = !m_prerolled;
+            m_prerolled = true;
+            if (m_target == Target::Paused) {
+                captureMedia();
+                setState(Paused);
+            } else if (first) {
+                // A network stream has prerolled: it plays once its buffer is full.
+                captureMedia();
+                applyTarget();
+            }
         }
         break;
     }
     case GST_MESSAGE_BUFFERING: {
         int percent = 0;
         gst_message_parse_buffering(message, &percent);
-        m_bufferPercent = percent;
-        if (percent < 100) {
-            if (m_started) {
-                // Re-buffering during playback: hold the clock until the
-                // buffer is full again.
-                if (m_target == Target::Playing && !m_rebuffering) {
-                    m_rebuffering = true;
-                    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
-                    setState(Buffering);
-                }
-            } else if (m_state == Transitioning || m_state == Waiting) {
-                // Before the first start playback is not held back: it
-                // starts as soon as the pipeline has prerolled.
-                setState(Buffering);
-            }
-        } else if (m_rebuffering) {
-            m_rebuffering = false;
-            if (m_target == Target::Playing)
-                gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+        if (percent >= 100) {
+            m_filling = false;
+            m_bufferPercent = 100;
+        } else if (m_filling) {
+            // The queue's estimate wobbles while it fills; the figure shown
+            // only rises.
+            m_bufferPercent = std::max(m_bufferPercent, percent);
+        } else if (!m_started || runDry(GST_MESSAGE_SRC(message), percent, bandWidth())) {
+            // A new fill: before the first start, or the playing stream has
+            // run dry. The clock is held until the buffer is full again.
+            m_filling = true;
+            m_bufferPercent = percent;
         }
+        applyTarget();
+        if (m_filling && m_target == Target::Playing)
+            setState(Buffering);
         break;
     }
     case GST_MESSAGE_EOS: {
@@ -296,13 +343,20 @@ void GstMediaPlayer::start()
     }
     m_target = Target::Playing;
     m_started = false;
-    m_rebuffering = false;
+    m_prerolled = false;
+    m_filling = false;
+    m_parsedBytes = 0;
+    m_parsedNs = 0;
     if (!m_isNetwork) {
         m_bufferPercent = 100;
         m_downloadPercent = 100;
     }
+    m_receiving.start();
     g_object_set(m_pipeline, "uri", m_uri.toUtf8().constData(), nullptr);
-    const GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
+    // A local file plays at once; a network stream prerolls paused and
+    // starts once its buffer is full (applyTarget).
+    m_requested = m_isNetwork ? GST_STATE_PAUSED : GST_STATE_PLAYING;
+    const GstStateChangeReturn ret = gst_element_set_state(m_pipeline, GstState(m_requested));
     if (ret == GST_STATE_CHANGE_FAILURE) {
         fail();
         return;
@@ -321,9 +375,27 @@ void GstMediaPlayer::teardown()
             m_contentLength = sourceBytes(true);
     }
     gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    m_requested = GST_STATE_NULL;
     ++m_generation; // whatever was posted before this point is stale
     m_started = false;
-    m_rebuffering = false;
+    m_prerolled = false;
+    m_filling = false;
+}
+
+// Asks the pipeline for the state the player wants: playing when it should
+// play, has prerolled (a network stream) and is not filling its buffer;
+// paused otherwise.
+void GstMediaPlayer::applyTarget()
+{
+    if (!m_pipeline || m_requested == GST_STATE_NULL)
+        return;
+    const bool play = m_target == Target::Playing && !m_filling && (m_prerolled || !m_isNetwork);
+    const GstState want = play ? GST_STATE_PLAYING : GST_STATE_PAUSED;
+    if (want == m_requested)
+        return;
+    m_requested = want;
+    if (gst_element_set_state(m_pipeline, want) == GST_STATE_CHANGE_FAILURE)
+        fail();
 }
 
 void GstMediaPlayer::fail()
@@ -342,9 +414,8 @@ void GstMediaPlayer::play()
         return;
     case Target::Paused:
         m_target = Target::Playing;
-        if (!m_rebuffering)
-            gst_element_set_state(m_pipeline, GST_STATE_PLAYING);
-        else
+        applyTarget();
+        if (m_filling)
             setState(Buffering);
         return;
     case Target::None:
@@ -359,9 +430,9 @@ void GstMediaPlayer::pause()
     if (!m_pipeline || (m_target != Target::Playing))
         return;
     m_target = Target::Paused;
-    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
-    // Already paused (re-buffering, or prerolled while the PLAYING step is
-    // still pending): no state change message will follow, so report now.
+    applyTarget();
+    // Already paused (filling the buffer, or prerolled while the PLAYING step
+    // is still pending): no state change message will follow, so report now.
     GstState current = GST_STATE_VOID_PENDING, pending = GST_STATE_VOID_PENDING;
     if (gst_element_get_state(m_pipeline, &current, &pending, 0) == GST_STATE_CHANGE_SUCCESS
         && current == GST_STATE_PAUSED)
@@ -394,16 +465,32 @@ void GstMediaPlayer::setBalance(int balance)
         g_object_set(m_panorama, "panorama", gfloat((m_balance - 50) / 50.0), nullptr);
 }
 
-// The received part is the source's byte position against the length it
-// announced (Content-Length for HTTP).
-// The stream's rate while it is still arriving; once everything has been
-// received nothing flows any more, which is how the window knows reception
-// is complete.
+// The stream's rate while it is still arriving: the bit rate its tags name,
+// else its length in bytes over its duration, else the bit rate of what its
+// parser has put out, else the rate it has been received at so far. Once
+// everything has been received nothing flows any more, which is how the
+// window knows reception is complete.
 int GstMediaPlayer::bandWidth() const
 {
-    return downloadProgress() >= 100 ? 0 : m_bitrate;
+    if (downloadProgress() >= 100)
+        return 0;
+    qint64 rate = m_bitrate;
+    const qint64 length = mediaBytes();
+    const qint64 ns = durationNs(false);
+    if (rate <= 0 && length > 0 && ns > 0)
+        rate = length * 8 * GST_SECOND / ns;
+    if (rate <= 0)
+        rate = parsedBitrate();
+    if (rate <= 0 && m_isNetwork && m_receiving.isValid()) {
+        const qint64 received = sourceBytes(false);
+        if (received > 0)
+            rate = std::max<qint64>(1, received * 8 * 1000 / std::max<qint64>(1, m_receiving.elapsed()));
+    }
+    return int(std::clamp<qint64>(rate, 0, INT_MAX));
 }
 
+// The received part is the source's byte position against the length it
+// announced (Content-Length for HTTP).
 int GstMediaPlayer::downloadProgress() const
 {
     if (m_isNetwork && (m_target == Target::Playing || m_target == Target::Paused)) {
@@ -420,12 +507,45 @@ int GstMediaPlayer::downloadProgress() const
 
 QString GstMediaPlayer::durationString() const
 {
-    qint64 ns = m_durationNs;
+    const qint64 ns = durationNs(true);
+    return ns >= 0 ? clockText(ns) : QString();
+}
+
+// The duration the pipeline knows; else, with `estimate`, the length in
+// bytes over the bit rate (what the parser has put out, else the tags); -1
+// while unknown.
+qint64 GstMediaPlayer::durationNs(bool estimate) const
+{
     gint64 live = -1;
     if (m_pipeline && (m_target == Target::Playing || m_target == Target::Paused)
         && gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &live) && live >= 0)
-        ns = live;
-    return ns >= 0 ? clockText(ns) : QString();
+        return live;
+    if (m_durationNs >= 0 || !estimate || m_target == Target::None)
+        return m_durationNs;
+    qint64 rate = parsedBitrate();
+    if (rate <= 0)
+        rate = m_bitrate;
+    const qint64 length = mediaBytes();
+    return rate > 0 && length > 0 ? length * 8 * GST_SECOND / rate : -1;
+}
+
+// The bit rate of what the parser has put out, 0 while nothing.
+qint64 GstMediaPlayer::parsedBitrate() const
+{
+    const qint64 ns = m_parsedNs.load();
+    return ns > 0 ? m_parsedBytes.load() * 8 * GST_SECOND / ns : 0;
+}
+
+// The length of the current media in bytes, -1 while unknown.
+qint64 GstMediaPlayer::mediaBytes() const
+{
+    if (!m_isNetwork) {
+        const QString path = localPath(m_url.trimmed());
+        return path.isEmpty() ? -1 : QFileInfo(path).size();
+    }
+    if (m_contentLength <= 0 && (m_target == Target::Playing || m_target == Target::Paused))
+        m_contentLength = sourceBytes(true);
+    return m_contentLength > 0 ? m_contentLength : -1;
 }
 
 QString GstMediaPlayer::itemInfo(const QString &name) const

@@ -2,6 +2,7 @@
 
 #include "mediaplayer.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 #include <atomic>
@@ -10,6 +11,8 @@
 typedef struct _GstElement GstElement;
 typedef struct _GstMessage GstMessage;
 typedef struct _GstBus GstBus;
+typedef struct _GstPad GstPad;
+typedef struct _GstPadProbeInfo GstPadProbeInfo;
 
 // MediaPlayer on GStreamer's playbin, audio only.
 //
@@ -19,6 +22,14 @@ typedef struct _GstBus GstBus;
 // whichever thread posts them and handed to the UI thread with a queued call;
 // every message carries the number of the load it belongs to, so messages of
 // a media that was stopped or replaced are dropped unread.
+//
+// A network stream is opened paused and starts playing only once its buffer
+// has filled (and it has prerolled), so the first sound is not followed by a
+// hold; once playing, it is held again only when the buffer has run dry.
+// The bytes and the duration of what the stream's parser puts out give its
+// bit rate from the first frame on, which gives the duration estimate
+// (length / bit rate) and the bandwidth figure before the parser posts its
+// own.
 class GstMediaPlayer : public MediaPlayer
 {
     Q_OBJECT
@@ -49,13 +60,19 @@ private:
     enum class Target { None, Playing, Paused, Stopped };
 
     static int onSyncMessage(GstBus *bus, GstMessage *message, void *self);
+    static void onElementSetup(GstElement *playbin, GstElement *element, void *self);
+    static int onParsedBuffer(GstPad *pad, GstPadProbeInfo *info, void *self);
     void handleMessage(GstMessage *message);
+    void applyTarget();
     void setState(int state);
     void start();
     void teardown();
     void fail();
     void captureMedia();
     qint64 sourceBytes(bool duration) const;
+    qint64 durationNs(bool estimate) const;
+    qint64 parsedBitrate() const;
+    qint64 mediaBytes() const;
 
     GstElement *m_pipeline = nullptr;
     GstElement *m_panorama = nullptr; // owned by the pipeline
@@ -69,12 +86,20 @@ private:
     bool m_isNetwork = false;
     int m_state = Undefined;
     Target m_target = Target::None;
-    bool m_started = false;     // reached Playing since the last start
-    bool m_rebuffering = false; // paused by us until the buffer refills
-    int m_bufferPercent = 0;
+    bool m_started = false;   // reached Playing since the last start
+    bool m_prerolled = false; // reached PAUSED since the last start
+    bool m_filling = false;   // the buffer is filling; held paused until it is full
+    int m_requested = 0;      // the GstState last asked of the pipeline
+    int m_bufferPercent = 0;  // never lower than before within one fill
     mutable int m_downloadPercent = 0;
     int m_bitrate = 0;
     qint64 m_durationNs = -1;
     mutable qint64 m_contentLength = -1;
     int m_balance = 50;
+    QElapsedTimer m_receiving; // since the request of the current network stream
+
+    // What the stream's parser has put out since the last start; written on
+    // a streaming thread.
+    std::atomic<qint64> m_parsedBytes{0};
+    std::atomic<qint64> m_parsedNs{0};
 };

@@ -4,9 +4,9 @@
 // recorded, and each channel's loudness is read from the recording.
 
 #include "gstmediaplayer.h"
-#include "gstpipeline.h"
+#include "gsttestmedia.h"
+#include "pulsemonitor.h"
 
-#include <QMutex>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,144 +14,17 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 namespace {
 
-constexpr int kRate = 44100;
-constexpr qsizetype kFrameBytes = 4;         // S16LE, two channels
-constexpr qsizetype kBlockFrames = kRate / 20; // 50 ms
-const QString kSink = QStringLiteral("pulsesink device=musicbox_test");
-
-
-// Records the null sink's monitor as 16-bit stereo for as long as it lives.
-class MonitorRecorder
-{
-public:
-    MonitorRecorder()
-    {
-        GError *error = nullptr;
-        m_pipeline = gst_parse_launch("pulsesrc device=musicbox_test.monitor ! "
-                                      "audio/x-raw,format=S16LE,rate=44100,channels=2 ! "
-                                      "fakesink name=tap signal-handoffs=true sync=false",
-                                      &error);
-        if (error) {
-            m_error = QString::fromUtf8(error->message);
-            g_clear_error(&error);
-        }
-        if (!m_pipeline)
-            return;
-        GstElement *tap = gst_bin_get_by_name(GST_BIN(m_pipeline), "tap");
-        g_signal_connect(tap, "handoff", G_CALLBACK(&MonitorRecorder::onBuffer), this);
-        gst_object_unref(tap);
-    }
-    ~MonitorRecorder()
-    {
-        if (m_pipeline) {
-            gst_element_set_state(m_pipeline, GST_STATE_NULL);
-            gst_object_unref(m_pipeline);
-        }
-    }
-    MonitorRecorder(const MonitorRecorder &) = delete;
-    MonitorRecorder &operator=(const MonitorRecorder &) = delete;
-
-    // Starts recording and waits for the first data; empty on success.
-    QString start()
-    {
-        if (!m_pipeline)
-            return m_error.isEmpty() ? QStringLiteral("no recorder") : m_error;
-        if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
-            return QStringLiteral("the monitor cannot be recorded");
-        if (!QTest::qWaitFor([this] { return bytes() > 0; }, 5000))
-            return QStringLiteral("no data from the monitor");
-        return {};
-    }
-    qsizetype bytes() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_data.size();
-    }
-    QByteArray data() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_data;
-    }
-
-private:
-    static void onBuffer(GstElement *, GstBuffer *buffer, GstPad *, gpointer self)
-    {
-        auto *recorder = static_cast<MonitorRecorder *>(self);
-        GstMapInfo map;
-        if (!gst_buffer_map(buffer, &map, GST_MAP_READ))
-            return;
-        QMutexLocker lock(&recorder->m_mutex);
-        recorder->m_data.append(reinterpret_cast<const char *>(map.data), qsizetype(map.size));
-        gst_buffer_unmap(buffer, &map);
-    }
-
-    GstElement *m_pipeline = nullptr;
-    QString m_error;
-    mutable QMutex m_mutex;
-    QByteArray m_data;
-};
-
-// Loudness of each channel over the sounding 50 ms blocks of a recording
-// (those where either channel is above -40 dBFS), in dB of full scale.
-struct Loudness
-{
-    double left = -120;
-    double right = -120;
-    int blocks = 0;
-
-    QString text() const
-    {
-        return QStringLiteral("left %1 dBFS, right %2 dBFS over %3 blocks of 50 ms")
-            .arg(left, 0, 'f', 1).arg(right, 0, 'f', 1).arg(blocks);
-    }
-};
-
-double decibels(double sumOfSquares, qsizetype samples)
-{
-    const double rms = std::sqrt(sumOfSquares / double(std::max<qsizetype>(samples, 1))) / 32768.0;
-    return std::max(20 * std::log10(std::max(rms, 1e-9)), -120.0);
-}
-
-// The recording from byte `from` (rounded to a block) to its end.
-Loudness loudness(const QByteArray &pcm, qsizetype from = 0)
-{
-    const qsizetype blockBytes = kBlockFrames * kFrameBytes;
-    double total[2] = {0, 0};
-    qsizetype frames = 0;
-    Loudness result;
-    for (qsizetype at = from - from % blockBytes; at + blockBytes <= pcm.size(); at += blockBytes) {
-        double sum[2] = {0, 0};
-        for (qsizetype i = 0; i < kBlockFrames; ++i) {
-            qint16 s[2];
-            std::memcpy(s, pcm.constData() + at + i * kFrameBytes, sizeof s);
-            sum[0] += double(s[0]) * s[0];
-            sum[1] += double(s[1]) * s[1];
-        }
-        if (std::max(decibels(sum[0], kBlockFrames), decibels(sum[1], kBlockFrames)) < -40)
-            continue;
-        total[0] += sum[0];
-        total[1] += sum[1];
-        frames += kBlockFrames;
-        ++result.blocks;
-    }
-    if (frames > 0) {
-        result.left = decibels(total[0], frames);
-        result.right = decibels(total[1], frames);
-    }
-    return result;
-}
+using namespace monitor;
 
 // Byte offset of the first 50 ms block at or after `from` whose right
 // channel sounds (above -40 dBFS), or -1.
 qsizetype firstRightBlock(const QByteArray &pcm, qsizetype from)
 {
-    const qsizetype blockBytes = kBlockFrames * kFrameBytes;
-    for (qsizetype at = from - from % blockBytes; at + blockBytes <= pcm.size(); at += blockBytes) {
-        if (loudness(pcm.mid(at, blockBytes)).right > -40)
+    for (qsizetype at = from - from % kBlockBytes; at + kBlockBytes <= pcm.size(); at += kBlockBytes) {
+        if (loudness(pcm.mid(at, kBlockBytes)).right > -40)
             return at;
     }
     return -1;
@@ -209,12 +82,7 @@ void TestChannels::initTestCase()
 
 void TestChannels::balance_data()
 {
-    QTest::addColumn<int>("balance");
-    QTest::addColumn<bool>("left");
-    QTest::addColumn<bool>("right");
-    QTest::newRow("stereo 50") << 50 << true << true;
-    QTest::newRow("left 0") << 0 << true << false;
-    QTest::newRow("right 100") << 100 << false << true;
+    addBalanceRows();
 }
 
 void TestChannels::balance()
@@ -223,7 +91,7 @@ void TestChannels::balance()
     QFETCH(bool, left);
     QFETCH(bool, right);
 
-    MonitorRecorder recorder;
+    Recorder recorder;
     const QString why = recorder.start();
     QVERIFY2(why.isEmpty(), qPrintable(why));
 
@@ -244,7 +112,7 @@ void TestChannels::balance()
 
 void TestChannels::balanceChangesWhilePlaying()
 {
-    MonitorRecorder recorder;
+    Recorder recorder;
     const QString why = recorder.start();
     QVERIFY2(why.isEmpty(), qPrintable(why));
 
@@ -263,7 +131,7 @@ void TestChannels::balanceChangesWhilePlaying()
     player.setBalance(100);
     QTRY_VERIFY2_WITH_TIMEOUT(firstRightBlock(recorder.data(), mark) >= 0, "the right channel stays silent", 5000);
     const qsizetype switched = firstRightBlock(recorder.data(), mark);
-    const qsizetype settled = switched + 2 * kBlockFrames * kFrameBytes;
+    const qsizetype settled = switched + 2 * kBlockBytes;
     QTRY_VERIFY2_WITH_TIMEOUT(loudness(recorder.data(), settled).blocks >= 16,
                               qPrintable(loudness(recorder.data(), settled).text()), 5000);
     QCOMPARE(player.playState(), int(MediaPlayer::Playing));

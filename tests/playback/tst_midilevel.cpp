@@ -5,7 +5,7 @@
 // instead of being clipped on the way.
 
 #include "gstmediaplayer.h"
-#include "gstpipeline.h"
+#include "gsttestmedia.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -153,10 +153,7 @@ void TestMidiLevel::initTestCase()
     QVERIFY(m_dir.isValid());
     // 3 s of a 440 Hz stereo tone with a peak of -11 dBFS: -14 dBFS RMS.
     m_mp3 = m_dir.filePath(QStringLiteral("reference.mp3"));
-    const QString why = runPipeline(QStringLiteral("audiotestsrc volume=0.2818 num-buffers=30 samplesperbuffer=4410 ! "
-                                                   "audio/x-raw,rate=44100,channels=2 ! audioconvert ! "
-                                                   "lamemp3enc target=bitrate bitrate=192 cbr=true ! "
-                                                   "filesink location=\"%1\"").arg(m_mp3));
+    const QString why = writeToneMp3(m_mp3, {.seconds = 3, .channels = 2, .kbps = 192, .volume = 0.2818});
     QVERIFY2(why.isEmpty(), qPrintable(why));
     m_reference = play(m_mp3, QStringLiteral("reference"));
     QVERIFY2(m_reference.frames > 2 * 44100, qPrintable(QString::number(m_reference.frames)));
@@ -180,10 +177,7 @@ Level TestMidiLevel::play(const QString &file, const QString &name)
 
 void TestMidiLevel::midiAsLoudAsMp3()
 {
-    GstElementFactory *synth = gst_element_factory_find("fluiddec");
-    if (!synth)
-        QSKIP("the fluidsynth MIDI plugin is not installed");
-    gst_object_unref(synth);
+    SKIP_WITHOUT_FLUIDSYNTH();
 
     const QString mid = m_dir.filePath(QStringLiteral("band.mid"));
     QFile f(mid);

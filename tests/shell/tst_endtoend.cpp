@@ -12,7 +12,7 @@
 #include "faketray.h"
 #include "fakeurlopener.h"
 #include "gstmediaplayer.h"
-#include "gstpipeline.h"
+#include "gsttestmedia.h"
 #include "mainwindow.h"
 #include "musicbox.h"
 #include "offscreen.h"

@@ -17,7 +17,6 @@ namespace {
 
 constexpr qsizetype maxRequestHead = 64 * 1024;
 constexpr int requestHeadTimeoutMs = 10000;
-constexpr qsizetype pieceSize = 16 * 1024;
 
 QByteArray reasonPhrase(int status)
 {
@@ -263,12 +262,18 @@ void FixtureServer::serve(int fd)
         const QByteArray h = head(reply, "Content-Length: " + QByteArray::number(announced) + "\r\n");
         ok = sendAll(fd, h.constData(), h.size());
         if (!headOnly) {
-            const qsizetype step = reply.chunkDelayMs > 0 ? pieceSize : qMax<qsizetype>(reply.body.size(), 1);
-            for (qsizetype at = 0; ok && at < reply.body.size(); at += step) {
-                if (at > 0)
+            const qsizetype step = reply.chunkDelayMs > 0 ? qMax<qsizetype>(reply.chunkBytes, 1)
+                                                          : qMax<qsizetype>(reply.body.size(), 1);
+            for (qsizetype at = 0; ok && at < reply.body.size();) {
+                qsizetype end = qMin(at + step, reply.body.size());
+                if (reply.stallAtByte > at && reply.stallAtByte < end)
+                    end = reply.stallAtByte;
+                ok = sendAll(fd, reply.body.constData() + at, end - at);
+                at = end;
+                if (ok && at < reply.body.size() && at == reply.stallAtByte)
+                    ok = pause(reply.stallMs);
+                if (ok && at < reply.body.size())
                     ok = pause(reply.chunkDelayMs);
-                if (ok)
-                    ok = sendAll(fd, reply.body.constData() + at, qMin(step, reply.body.size() - at));
             }
         }
         break;

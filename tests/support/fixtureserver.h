@@ -34,6 +34,10 @@ struct FixtureReply
     QList<QByteArray> headers = {}; // further header lines, without CRLF ("Location: /x")
     qint64 announcedLength = -1;    // Normal: the Content-Length to announce instead of the
                                     // body's size (a lie: shorter or longer than the body)
+    int chunkBytes = 16 * 1024; // the size of those pieces (Normal); with chunkDelayMs
+                                // it sets the rate a body arrives at
+    qsizetype stallAtByte = -1; // Normal: after this many body bytes, pause stallMs once
+    int stallMs = 0;            // (a stream that runs dry for a while)
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 at an ephemeral port, for tests.

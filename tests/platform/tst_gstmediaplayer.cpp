@@ -5,7 +5,7 @@
 
 #include "fixtureserver.h"
 #include "gstmediaplayer.h"
-#include "gstpipeline.h"
+#include "gsttestmedia.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -21,8 +21,6 @@
 namespace {
 
 const QString kSink = QStringLiteral("fakesink sync=true");
-
-// Runs a gst-launch style pipeline to its end; empty on success, else the reason.
 
 // A standard MIDI file, format 0: one piano note of `beats` quarter notes at
 // the default 120 beats per minute (half a second each).
@@ -44,12 +42,6 @@ QByteArray tinyMidi(int beats)
     smf += char(n >> 8);
     smf += char(n);
     return smf + track;
-}
-
-QByteArray readAll(const QString &path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // Every state the player reports, and whether playState() already held it
@@ -96,6 +88,60 @@ QString playThroughProblem(const QList<int> &s, bool network)
     return ok ? QString() : text(s);
 }
 
+// What the window reads from the player, sampled every 20 ms and at every
+// state change.
+struct Sample
+{
+    int state;
+    int buffering;
+    int received;
+    int bandWidth;
+    QString duration;
+};
+
+class Sampler
+{
+public:
+    explicit Sampler(MediaPlayer &player)
+        : m_player(player)
+    {
+        QObject::connect(&player, &MediaPlayer::playStateChanged, &m_timer, [this] { take(); });
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { take(); });
+        m_timer.start(20);
+    }
+    void stop() { m_timer.stop(); }
+    QList<Sample> samples;
+
+private:
+    void take()
+    {
+        samples.append({m_player.playState(), m_player.bufferingProgress(), m_player.downloadProgress(),
+                        m_player.bandWidth(), m_player.durationString()});
+    }
+    MediaPlayer &m_player;
+    QTimer m_timer;
+};
+
+// Empty when the buffering percentage never steps back within one fill (a
+// run of Buffering samples), else the percentages of the offending fill.
+QString fillProblem(const QList<Sample> &samples)
+{
+    QString fill;
+    int last = -1;
+    for (const Sample &s : samples) {
+        if (s.state != MediaPlayer::Buffering) {
+            last = -1;
+            fill.clear();
+            continue;
+        }
+        fill += QString::number(s.buffering) + u' ';
+        if (s.buffering < last)
+            return fill;
+        last = s.buffering;
+    }
+    return {};
+}
+
 } // namespace
 
 class TestGstMediaPlayer : public QObject
@@ -115,12 +161,17 @@ private slots:
     void balance_data();
     void balance();
     void midiPlays();
-    void rebuffersWhileStreaming();
+    void streamAtItsRate_data();
+    void streamAtItsRate();
+    void rebuffersWhenDry();
     void destroyedWhileStreaming();
 
 private:
     QString m_mp3;
     QString m_wav;
+    QString m_long;     // 6 s of MP3 without a Xing header
+    QString m_longXing; // the same with one
+    QString m_longWav;  // 6 s of mono WAV
     QTemporaryDir m_dir;
 };
 
@@ -141,6 +192,19 @@ void TestGstMediaPlayer::initTestCase()
     QVERIFY2(why.isEmpty(), qPrintable(why));
     QVERIFY(QFileInfo(m_mp3).size() > 10000);
     QVERIFY(QFileInfo(m_wav).size() > 10000);
+    m_long = m_dir.filePath(QStringLiteral("long.mp3"));
+    m_longXing = m_dir.filePath(QStringLiteral("long-xing.mp3"));
+    m_longWav = m_dir.filePath(QStringLiteral("long.wav"));
+    why = writeToneMp3(m_long, {.seconds = 6, .channels = 1, .kbps = 128, .volume = 0.8, .xing = false});
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    why = writeToneMp3(m_longXing, {.seconds = 6, .channels = 1, .kbps = 128, .volume = 0.8, .xing = true});
+    QVERIFY2(why.isEmpty(), qPrintable(why));
+    QVERIFY(readFile(m_longXing).mid(0, 64).contains("Xing"));
+    QVERIFY(!readFile(m_long).mid(0, 64).contains("Xing"));
+    why = runPipeline(QStringLiteral("audiotestsrc num-buffers=60 samplesperbuffer=4410 ! "
+                                     "audio/x-raw,format=S16LE,rate=44100,channels=1 ! wavenc ! filesink location=\"%1\"")
+                          .arg(m_longWav));
+    QVERIFY2(why.isEmpty(), qPrintable(why));
 }
 
 void TestGstMediaPlayer::startsUndefined()
@@ -181,12 +245,9 @@ void TestGstMediaPlayer::playsThrough()
     QFETCH(bool, hasBitrate);
 
     const QString path = m_dir.filePath(file);
-    const QByteArray body = readAll(path);
+    const QByteArray body = readFile(path);
     FixtureServer server;
-    FixtureReply reply;
-    reply.body = body;
-    reply.contentType = fileType == QLatin1String("mp3") ? "audio/mpeg" : "audio/x-wav";
-    server.setReply(reply);
+    server.setReply(mediaReply(body, file));
     const QString url = network ? QString::fromLatin1(server.baseUrl() + "/music/" + file.toLatin1()) : path;
 
     GstMediaPlayer player(kSink);
@@ -269,9 +330,7 @@ void TestGstMediaPlayer::pauseWhileOpening()
     // A slow server keeps the player opening; a pause then must hold it
     // before the first start, and play resumes it.
     FixtureServer server;
-    FixtureReply reply;
-    reply.body = readAll(m_mp3);
-    reply.contentType = "audio/mpeg";
+    FixtureReply reply = mediaReply(readFile(m_mp3), m_mp3);
     reply.delayMs = 500;
     server.setReply(reply);
 
@@ -356,12 +415,7 @@ void TestGstMediaPlayer::unplayable()
 
 void TestGstMediaPlayer::balance_data()
 {
-    QTest::addColumn<int>("balance");
-    QTest::addColumn<bool>("left");
-    QTest::addColumn<bool>("right");
-    QTest::newRow("stereo 50") << 50 << true << true;
-    QTest::newRow("left 0") << 0 << true << false;
-    QTest::newRow("right 100") << 100 << false << true;
+    addBalanceRows();
 }
 
 void TestGstMediaPlayer::balance()
@@ -381,7 +435,7 @@ void TestGstMediaPlayer::balance()
     QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 10000);
     QVERIFY2(log.states.contains(MediaPlayer::MediaEnded), qPrintable(text(log.states)));
 
-    const QByteArray wav = readAll(out);
+    const QByteArray wav = readFile(out);
     const int data = wav.indexOf("data");
     QVERIFY(data > 0);
     const auto *samples = reinterpret_cast<const qint16 *>(wav.constData() + data + 8);
@@ -404,10 +458,7 @@ void TestGstMediaPlayer::balance()
 
 void TestGstMediaPlayer::midiPlays()
 {
-    GstElementFactory *synth = gst_element_factory_find("fluiddec");
-    if (!synth)
-        QSKIP("the fluidsynth MIDI plugin is not installed");
-    gst_object_unref(synth);
+    SKIP_WITHOUT_FLUIDSYNTH();
 
     const QString mid = m_dir.filePath(QStringLiteral("tune.mid"));
     QFile f(mid);
@@ -425,69 +476,149 @@ void TestGstMediaPlayer::midiPlays()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void TestGstMediaPlayer::rebuffersWhileStreaming()
+void TestGstMediaPlayer::streamAtItsRate_data()
 {
-    // 16 KiB (about one second of the song) every 1.5 s: playback runs dry
-    // and must wait for the buffer, then carry on to the end.
-    FixtureServer server;
-    FixtureReply reply;
-    reply.body = readAll(m_mp3);
-    reply.contentType = "audio/mpeg";
-    reply.chunkDelayMs = 1500;
-    server.setReply(reply);
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("bitRate");
+    // The bit rate of a WAV file comes from its length and duration; an MP3
+    // with a Xing header names no bit rate until it plays; one without
+    // names it, but its duration is known only by estimate.
+    QTest::newRow("mp3") << QStringLiteral("long.mp3") << 128000;
+    QTest::newRow("mp3 with Xing header") << QStringLiteral("long-xing.mp3") << 128000;
+    QTest::newRow("wav") << QStringLiteral("long.wav") << 44100 * 16;
+}
 
+void TestGstMediaPlayer::streamAtItsRate()
+{
+    QFETCH(QString, file);
+    QFETCH(int, bitRate);
+
+    // Served about 6 % faster than it plays: once its buffer is full the
+    // stream plays on without another hold.
+    FixtureServer server;
+    server.setReply(mediaReply(readFile(m_dir.filePath(file)), file, bitRate / 8 * 106 / 100));
     GstMediaPlayer player(kSink);
     StateLog log(player);
-    // The received percentage, as the window's progress clock samples it.
-    QList<int> received;
-    int rateWhileArriving = 0;
-    QTimer sampler;
-    connect(&sampler, &QTimer::timeout, this, [&] {
-        received << player.downloadProgress();
-        if (received.last() > 0 && received.last() < 100)
-            rateWhileArriving = qMax(rateWhileArriving, player.bandWidth());
+    Sampler sampler(player);
+    int bufferAtStart = -1;
+    QString durationAtStart;
+    connect(&player, &MediaPlayer::playStateChanged, this, [&](int s) {
+        if (s == MediaPlayer::Playing && bufferAtStart < 0) {
+            bufferAtStart = player.bufferingProgress();
+            durationAtStart = player.durationString();
+        }
     });
-    sampler.start(100);
-    player.setUrl(QString::fromLatin1(server.baseUrl() + "/trickle.mp3"));
-    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 15000);
+    player.setUrl(QString::fromLatin1(server.baseUrl() + "/" + file.toLatin1()));
+    QTRY_COMPARE_WITH_TIMEOUT(player.downloadProgress(), 100, 20000);
+    QTest::qWait(1000);
+    player.stop();
     sampler.stop();
-    QString receivedText;
-    for (int p : received)
-        receivedText += QString::number(p) + u' ';
-    QVERIFY2(std::is_sorted(received.begin(), received.end()), qPrintable(receivedText));
-    QVERIFY2(std::any_of(received.begin(), received.end(), [](int p) { return p > 0 && p < 100; }),
-             qPrintable(receivedText));
-    QCOMPARE(player.downloadProgress(), 100);
-    // The stream's rate shows while it arrives and drops to 0 once complete.
-    QVERIFY2(qAbs(rateWhileArriving - 128000) < 2000, qPrintable(QString::number(rateWhileArriving)));
+
+    // 9 7 6... 3, then the stop: one start, after a full buffer.
+    QList<int> states = log.states;
+    states.removeLast();
+    QVERIFY2(playThroughProblem(states + QList<int>{MediaPlayer::MediaEnded, MediaPlayer::Stopped}, true).isEmpty()
+                 && states.count(MediaPlayer::Playing) == 1 && states.last() == MediaPlayer::Playing,
+             qPrintable(text(log.states)));
+    QCOMPARE(bufferAtStart, 100);
+    const QString fill = fillProblem(sampler.samples);
+    QVERIFY2(fill.isEmpty(), qPrintable(QStringLiteral("the buffering percentage steps back: ") + fill));
+
+    // The duration is known (by estimate at least) while the buffer fills.
+    QCOMPARE(durationAtStart, QStringLiteral("00:06"));
+    for (const Sample &s : std::as_const(sampler.samples)) {
+        if (s.state == MediaPlayer::Buffering && s.buffering >= 50)
+            QVERIFY2(s.duration == QLatin1String("00:06"), qPrintable(s.duration + u' ' + QString::number(s.buffering)));
+    }
+
+    // A bandwidth figure while the stream arrives, the bit rate once it plays.
+    bool playing = false;
+    for (const Sample &s : std::as_const(sampler.samples)) {
+        playing = playing || s.state == MediaPlayer::Playing;
+        const QString where = QStringLiteral("state %1, received %2%: %3").arg(s.state).arg(s.received).arg(s.bandWidth);
+        if (s.received > 0 && s.received < 100)
+            QVERIFY2(s.bandWidth > 0, qPrintable(where));
+        if (playing && s.received < 100)
+            QVERIFY2(qAbs(s.bandWidth - bitRate) < bitRate / 50, qPrintable(where));
+    }
     QCOMPARE(player.bandWidth(), 0);
+    QVERIFY(log.consistent);
+}
+
+void TestGstMediaPlayer::rebuffersWhenDry()
+{
+    // The first 60 KB of the song (3.75 s) arrive at twice the rate it
+    // plays at, then nothing for 5 s, then the rest: the player plays what
+    // it has, holds for the buffer to fill again only once it has run dry,
+    // and carries on to the end.
+    FixtureServer server;
+    FixtureReply reply = mediaReply(readFile(m_long), m_long, 32000);
+    reply.stallAtByte = 60000;
+    reply.stallMs = 5000;
+    server.setReply(reply);
+    GstMediaPlayer player(kSink);
+    StateLog log(player);
+    Sampler sampler(player);
+    QString positionWhenDry;
+    connect(&player, &MediaPlayer::playStateChanged, this, [&](int s) {
+        if (s == MediaPlayer::Buffering && log.states.contains(MediaPlayer::Playing) && positionWhenDry.isEmpty())
+            positionWhenDry = player.currentPositionString();
+    });
+    player.setUrl(QString::fromLatin1(server.baseUrl() + "/trickle.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(log.last(), int(MediaPlayer::Stopped), 30000);
+    sampler.stop();
+
     const QString problem = playThroughProblem(log.states, true);
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
     const qsizetype started = log.states.indexOf(MediaPlayer::Playing);
     QVERIFY2(log.states.indexOf(MediaPlayer::Buffering, started) > started, qPrintable(text(log.states)));
+    // It played on for as long as its network buffer held data (part of the
+    // 3.75 s is still in the decoder and the sink when that buffer is empty).
+    QVERIFY2(positionWhenDry >= QLatin1String("00:02"), qPrintable(positionWhenDry));
+    const QString fill = fillProblem(sampler.samples);
+    QVERIFY2(fill.isEmpty(), qPrintable(QStringLiteral("the buffering percentage steps back: ") + fill));
+
+    // The received percentage only grows; the stream's rate shows while it
+    // arrives and drops to 0 once it is complete.
+    QString received;
+    int last = 0;
+    bool sorted = true;
+    for (const Sample &s : std::as_const(sampler.samples)) {
+        received += QString::number(s.received) + u' ';
+        sorted = sorted && s.received >= last;
+        last = s.received;
+        if (s.state == MediaPlayer::Playing && s.received < 100)
+            QVERIFY2(qAbs(s.bandWidth - 128000) < 2000, qPrintable(QString::number(s.bandWidth)));
+    }
+    QVERIFY2(sorted, qPrintable(received));
+    QCOMPARE(player.downloadProgress(), 100);
+    QCOMPARE(player.bandWidth(), 0);
     QVERIFY(log.consistent);
 }
 
 void TestGstMediaPlayer::destroyedWhileStreaming()
 {
-    // The server trickles the song; the player goes away mid-stream and
-    // must stop its threads and leave no callback behind.
+    // The server trickles a song that would take half a minute; the player
+    // goes away mid-stream and must stop its threads, its connection
+    // included: the server serves one connection at a time, so a second
+    // player is answered only once the first one has hung up.
     FixtureServer server;
-    FixtureReply reply;
-    reply.body = readAll(m_mp3);
-    reply.contentType = "audio/mpeg";
-    reply.chunkDelayMs = 300;
-    server.setReply(reply);
+    const QByteArray song = readFile(m_long);
+    server.setHandler([&](const QByteArray &target) {
+        return target == "/trickle.mp3" ? mediaReply(song, QStringLiteral("x.mp3"), 4000)
+                                        : mediaReply(readFile(m_mp3), QStringLiteral("x.mp3"));
+    });
 
     auto player = std::make_unique<GstMediaPlayer>(kSink);
-    StateLog log(*player);
     player->setUrl(QString::fromLatin1(server.baseUrl() + "/trickle.mp3"));
-    QTRY_VERIFY_WITH_TIMEOUT(player->playState() == MediaPlayer::Playing
-                                 || player->playState() == MediaPlayer::Buffering,
-                             10000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->playState(), int(MediaPlayer::Buffering), 10000);
+    QTest::qWait(500);
     player.reset();
-    QTest::qWait(300); // queued messages of the dead player must not arrive
-    QVERIFY(!log.states.isEmpty());
+
+    GstMediaPlayer next(kSink);
+    next.setUrl(QString::fromLatin1(server.baseUrl() + "/whole.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(next.playState(), int(MediaPlayer::Playing), 5000);
+    QCOMPARE(server.targets(), (QList<QByteArray>{"/trickle.mp3", "/whole.mp3"}));
 }
 
 QTEST_GUILESS_MAIN(TestGstMediaPlayer)
