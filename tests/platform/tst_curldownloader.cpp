@@ -172,7 +172,7 @@ DownloadRequest requestFor(const QString &source, const QString &target)
     request.connectTimeoutMs = 5000;
     request.setting9 = 5001;
     request.setting10 = 10000;
-    request.bufferSize = 20480;
+    request.setting12 = 20480;
     return request;
 }
 
@@ -237,7 +237,7 @@ void TestCurlDownloader::startUpRequest()
     QCOMPARE(r.setting9, 20000);
     QCOMPARE(r.setting10, 20000);
     QCOMPARE(r.setting11, 1000);
-    QCOMPARE(r.bufferSize, 20480);
+    QCOMPARE(r.setting12, 20480);
     QCOMPARE(r.setting13, 1024);
     QCOMPARE(r.setting14, 0);
     QVERIFY(!r.eventHandler);
