@@ -271,6 +271,10 @@ void FixtureServer::serve(int fd)
                     ok = sendAll(fd, reply.body.constData() + at, qMin(step, reply.body.size() - at));
             }
         }
+        if (ok && reply.holdOpenMs > 0 && !pause(reply.holdOpenMs)) {
+            close(fd);
+            return;
+        }
         break;
     }
     }

@@ -34,6 +34,8 @@ struct FixtureReply
     QList<QByteArray> headers = {}; // further header lines, without CRLF ("Location: /x")
     qint64 announcedLength = -1;    // Normal: the Content-Length to announce instead of the
                                     // body's size (a lie: shorter or longer than the body)
+    int holdOpenMs = 0;             // Normal: keep the connection open this long after the
+                                    // body (ignoring "Connection: close"), then close
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 at an ephemeral port, for tests.
