@@ -35,6 +35,9 @@ constexpr auto rateWindow = 1s;
 // sending more) before the file counts as complete.
 constexpr auto completionGrace = 1s;
 constexpr qint64 copyChunk = 1024 * 1024;
+// libcurl's receive buffer: its default of 16 KiB costs about a fifth of the
+// throughput on a fast link, next to curl's own 100 KiB.
+constexpr long receiveBuffer = 128 * 1024;
 
 void ensureCurlInitialised()
 {
@@ -87,7 +90,6 @@ struct Job
     QString source;
     QString target;
     long connectTimeoutMs = 5000;
-    long bufferSize = 20480;
     CurlDownloader::Options options;
     CurlDownloader::Shared *shared = nullptr;
     CURLM *multi = nullptr;
@@ -287,7 +289,7 @@ Downloader::Outcome runHttp(Job &job)
     curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, job.connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, job.bufferSize);
+    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBuffer);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
     curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBody);
@@ -434,7 +436,6 @@ bool CurlDownloader::startTransfer(const DownloadRequest &request)
     job.source = request.sourceUrl.trimmed();
     job.target = request.targetPath;
     job.connectTimeoutMs = request.connectTimeoutMs > 0 ? qMin(request.connectTimeoutMs, 120000) : 5000;
-    job.bufferSize = qBound(1024, request.bufferSize, CURL_MAX_READ_SIZE);
     job.options = m_options;
     job.shared = &m_shared;
     job.multi = static_cast<CURLM *>(m_multi);

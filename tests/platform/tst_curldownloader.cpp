@@ -172,7 +172,7 @@ DownloadRequest requestFor(const QString &source, const QString &target)
     request.connectTimeoutMs = 5000;
     request.setting9 = 5001;
     request.setting10 = 10000;
-    request.bufferSize = 20480;
+    request.setting12 = 20480;
     return request;
 }
 
@@ -196,6 +196,7 @@ private slots:
     void downloadsByteForByte_data();
     void downloadsByteForByte();
     void eventsReachTheOwnersThread();
+    void completeFileWhileTheServerKeepsTheConnection();
     void failureLeavesNothingAndNextTransferWorks_data();
     void failureLeavesNothingAndNextTransferWorks();
     void hugeAnnouncedSizeIsReportedExactly();
@@ -237,7 +238,7 @@ void TestCurlDownloader::startUpRequest()
     QCOMPARE(r.setting9, 20000);
     QCOMPARE(r.setting10, 20000);
     QCOMPARE(r.setting11, 1000);
-    QCOMPARE(r.bufferSize, 20480);
+    QCOMPARE(r.setting12, 20480);
     QCOMPARE(r.setting13, 1024);
     QCOMPARE(r.setting14, 0);
     QVERIFY(!r.eventHandler);
@@ -321,6 +322,26 @@ void TestCurlDownloader::eventsReachTheOwnersThread()
     QVERIFY(log.waitEnded());
     QVERIFY(allOnOwnerThread);
     QCOMPARE(handled, QStringList({QStringLiteral("3:102400:"), QStringLiteral("4:0:") + finishedText}));
+}
+
+// A server that keeps the connection open after the announced bytes: the
+// file counts as complete after a short grace, well before the stall limit.
+void TestCurlDownloader::completeFileWhileTheServerKeepsTheConnection()
+{
+    FixtureServer server;
+    FixtureReply reply;
+    reply.body = pattern(64 * 1024);
+    reply.holdOpenMs = 20000;
+    server.setReply(reply);
+
+    CurlDownloader::Options options;
+    options.stallTimeout = 10s;
+    CurlDownloader downloader(options);
+    EventLog log(&downloader);
+    QVERIFY(downloader.startTransfer(requestFor(server.baseUrl() + "/a.mp3", path("a.mp3"))));
+    QVERIFY(log.waitEnded(5000));
+    QCOMPARE(log.outcome(), finishedText);
+    QVERIFY(readAll(path("a.mp3")) == reply.body);
 }
 
 void TestCurlDownloader::failureLeavesNothingAndNextTransferWorks_data()

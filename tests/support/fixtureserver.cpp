@@ -276,6 +276,10 @@ void FixtureServer::serve(int fd)
                     ok = pause(reply.chunkDelayMs);
             }
         }
+        if (ok && reply.holdOpenMs > 0 && !pause(reply.holdOpenMs)) {
+            close(fd);
+            return;
+        }
         break;
     }
     }

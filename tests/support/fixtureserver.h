@@ -38,6 +38,8 @@ struct FixtureReply
                                 // it sets the rate a body arrives at
     qsizetype stallAtByte = -1; // Normal: after this many body bytes, pause stallMs once
     int stallMs = 0;            // (a stream that runs dry for a while)
+    int holdOpenMs = 0;             // Normal: keep the connection open this long after the
+                                    // body (ignoring "Connection: close"), then close
 };
 
 // A scripted HTTP/1.1 server on 127.0.0.1 at an ephemeral port, for tests.
