@@ -21,9 +21,12 @@ public:
     enum Column { NumberColumn = 0, TitleColumn = 1, SingerColumn = 2 };
 
     // The display and tooltip text of a cell is cut after this many
-    // characters, so that no name, however long, slows down painting. cell()
-    // gives the whole text.
-    static constexpr int kShownChars = 256;
+    // characters, so that no name, however long, slows down painting; cell()
+    // gives the whole text. Laying out a cell costs time per character, most
+    // for text that changes script from character to character; 128 keeps a
+    // repaint of the list within a frame for any text and is still more
+    // than the widest column can show.
+    static constexpr int kShownChars = 128;
 
     using QAbstractTableModel::QAbstractTableModel;
 

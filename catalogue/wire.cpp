@@ -107,6 +107,8 @@ QByteArrayView replyText(QByteArrayView reply)
 QList<QByteArrayView> catalogueNameBytes(QByteArrayView reply)
 {
     QList<QByteArrayView> names;
+    // Counted first: the scan is far cheaper than growing the list.
+    names.reserve(scan::forEachCatalogueName(reply, [](qsizetype, qsizetype) {}));
     scan::forEachCatalogueName(reply, [&](qsizetype begin, qsizetype end) {
         names.append(reply.sliced(begin, end - begin));
     });
