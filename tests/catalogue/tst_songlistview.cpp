@@ -3,9 +3,10 @@
 #include "songlistmodel.h"
 #include "wire.h"
 
-#include <QElapsedTimer>
 #include <QTreeView>
 #include <QtTest>
+
+#include <time.h>
 
 class SongListViewTest : public QObject
 {
@@ -48,6 +49,15 @@ QByteArray name(qsizetype bytes)
     return "<name>" + half + "$$" + half + "</name>";
 }
 
+// CPU time of this thread, so that waiting for a core on a busy machine does
+// not count.
+qint64 threadMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 } // namespace
 
 void SongListViewTest::hugeNamesPaintQuickly_data()
@@ -72,16 +82,17 @@ void SongListViewTest::hugeNamesPaintQuickly()
     QCOMPARE(list.fillSongList(reply, 0, wire::kSearchPlaceholder), rows);
 
     // A frame is the goal (measured in bench_parse); the bound here is loose
-    // for shared machines and sanitizer builds, yet far below the seconds a
-    // repaint takes when whole names reach the painter.
+    // for shared machines and sanitizer builds, yet far below the tens of
+    // seconds a repaint takes when whole names reach the painter.
     const qint64 boundMs = 1000;
-    QElapsedTimer timer;
+    // The first paint also loads fonts and fills glyph caches.
+    QVERIFY(!view.viewport()->grab().isNull());
     for (int k = 0; k < 3; ++k) {
         // A hover over another row, then a full repaint.
         QTest::mouseMove(view.viewport(), QPoint(200, 9 + 18 * (k % rows)));
-        timer.start();
+        const qint64 start = threadMs();
         const QPixmap frame = view.viewport()->grab();
-        const qint64 ms = timer.elapsed();
+        const qint64 ms = threadMs() - start;
         QVERIFY(!frame.isNull());
         QVERIFY2(ms < boundMs, qPrintable(QStringLiteral("repaint took %1 ms").arg(ms)));
     }
