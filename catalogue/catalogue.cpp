@@ -10,6 +10,11 @@ Catalogue::Catalogue(HttpClient &http, QByteArray baseUrl, QObject *parent)
 
 QString Catalogue::fetchCatalogueText(const QByteArray &path)
 {
+    return gbk::decode(fetchCatalogueBytes(path));
+}
+
+QByteArray Catalogue::fetchCatalogueBytes(const QByteArray &path)
+{
     if (m_serverGone)
         return {};
     emit busyChanged(true);
@@ -23,7 +28,7 @@ QString Catalogue::fetchCatalogueText(const QByteArray &path)
         return {};
     }
     emit requestSucceeded();
-    return gbk::decode(reply.body);
+    return reply.body;
 }
 
 Catalogue::Action::Action(Catalogue &catalogue) : m_catalogue(catalogue)

@@ -23,6 +23,9 @@ public:
     // GETs base address + path and returns the body as GBK text; empty text
     // on any failure.
     QString fetchCatalogueText(const QByteArray &path);
+    // The same request, the reply's GBK bytes as they came; empty on any
+    // failure. Lists are read from these without decoding the whole reply.
+    QByteArray fetchCatalogueBytes(const QByteArray &path);
 
     const QByteArray &baseUrl() const { return m_baseUrl; }
 

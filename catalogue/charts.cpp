@@ -31,7 +31,7 @@ Charts::Charts(Catalogue &catalogue, SongListModel &songs, QObject *parent)
 void Charts::loadChart(int listId)
 {
     m_songs.clear();
-    const QString reply = m_catalogue.fetchCatalogueText(wire::chartPath(listId));
+    const QByteArray reply = m_catalogue.fetchCatalogueBytes(wire::chartPath(listId));
     m_songs.fillSongList(reply, 0, wire::kSearchPlaceholder);
 }
 
@@ -45,14 +45,14 @@ void Charts::loadStartupMix()
         auto rng = std::make_shared<QRandomGenerator>(quint32(QDateTime::currentMSecsSinceEpoch()));
         draw = [rng](int low, int high) { return int(rng->bounded(low, high + 1)); };
     }
-    const QString first = m_catalogue.fetchCatalogueText(wire::chartPath(draw(200, 210)));
-    const QString second = m_catalogue.fetchCatalogueText(wire::chartPath(draw(100, 103)));
+    const QByteArray first = m_catalogue.fetchCatalogueBytes(wire::chartPath(draw(200, 210)));
+    const QByteArray second = m_catalogue.fetchCatalogueBytes(wire::chartPath(draw(100, 103)));
     const int added = m_songs.fillSongList(first, 0, wire::kMixPlaceholder);
     m_songs.fillSongList(second, added, wire::kMixPlaceholder);
 }
 
 void Charts::loadCategories()
 {
-    const QString reply = m_catalogue.fetchCatalogueText(wire::categoryPath());
-    emit categoriesChanged(wire::categoryNames(reply));
+    const QByteArray reply = m_catalogue.fetchCatalogueBytes(wire::categoryPath());
+    emit categoriesChanged(wire::categoryNamesFromBytes(reply));
 }

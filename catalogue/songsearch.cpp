@@ -18,7 +18,7 @@ void SongSearch::runSearch(const QString &text)
         return;
     }
     m_songs.clear();
-    const QString reply = m_catalogue.fetchCatalogueText(wire::searchPath(text));
+    const QByteArray reply = m_catalogue.fetchCatalogueBytes(wire::searchPath(text));
     m_songs.fillSongList(reply, 0, wire::kSearchPlaceholder);
 }
 

@@ -1,6 +1,7 @@
 #include "wire.h"
 
 #include "gbk.h"
+#include "replyscan.h"
 
 namespace wire {
 
@@ -95,6 +96,94 @@ NameParts nameParts(const QString &name)
     const qsizetype from = first + sep.size();
     const qsizetype second = name.indexOf(sep, from);
     return {name.left(first), second < 0 ? name.mid(from) : name.mid(from, second - from)};
+}
+
+QByteArrayView replyText(QByteArrayView reply)
+{
+    const qsizetype zero = reply.indexOf('\0');
+    return zero < 0 ? reply : reply.first(zero);
+}
+
+QList<QByteArrayView> catalogueNameBytes(QByteArrayView reply)
+{
+    QList<QByteArrayView> names;
+    // Counted first: the scan is far cheaper than growing the list.
+    names.reserve(scan::forEachCatalogueName(reply, [](qsizetype, qsizetype) {}));
+    scan::forEachCatalogueName(reply, [&](qsizetype begin, qsizetype end) {
+        names.append(reply.sliced(begin, end - begin));
+    });
+    return names;
+}
+
+NamePartBytes namePartBytes(QByteArrayView name)
+{
+    const qsizetype first = scan::indexOfDollars(name, 0);
+    if (first < 0)
+        return {name, {}};
+    const qsizetype from = first + 2;
+    const qsizetype second = scan::indexOfDollars(name, from);
+    return {name.first(first), second < 0 ? name.sliced(from) : name.sliced(from, second - from)};
+}
+
+QStringList categoryNamesFromBytes(QByteArrayView reply)
+{
+    static constexpr char data[] = "<data>";
+    static constexpr char open[] = "<name>";
+    static constexpr char close[] = "</name>";
+    const char *bytes = reply.data();
+    const qsizetype size = reply.size();
+    gbk::Decoder decoder;
+    QStringList names;
+    // Within the piece before each "<data>": the first "<name>" (any letter
+    // case) and the first "</name>" after it.
+    qsizetype nameBegin = -1;
+    qsizetype nameEnd = -1;
+    scan::forEachAngle(bytes, size, [&](qsizetype i) {
+        if (scan::markerAt(bytes, size, i, data)) {
+            names.append(nameBegin >= 0 && nameEnd >= 0
+                             ? decoder.decode(reply.sliced(nameBegin, nameEnd - nameBegin))
+                             : QString());
+            nameBegin = nameEnd = -1;
+        } else if (nameBegin < 0) {
+            if (scan::markerAtFolded(bytes, size, i, open))
+                nameBegin = i + qsizetype(sizeof open - 1);
+        } else if (nameEnd < 0 && scan::markerAtFolded(bytes, size, i, close)) {
+            nameEnd = i;
+        }
+    });
+    return names;
+}
+
+QString textBetweenBytes(QByteArrayView reply, QByteArrayView start, QByteArrayView end)
+{
+    auto plainAngleMarker = [](QByteArrayView marker) {
+        if (marker.isEmpty() || marker.front() != '<')
+            return false;
+        for (const char c : marker)
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+        return true;
+    };
+    if (!plainAngleMarker(start) || !plainAngleMarker(end)) {
+        gbk::Decoder decoder;
+        return textBetween(decoder.decode(replyText(reply)), decoder.decode(start), decoder.decode(end));
+    }
+    const char *bytes = reply.data();
+    const qsizetype size = reply.size();
+    qsizetype from = -1;
+    qsizetype to = -1;
+    // The scan cannot stop early, but only marks the first match of each.
+    scan::forEachAngle(bytes, size, [&](qsizetype i) {
+        if (from < 0) {
+            if (scan::markerAtFolded(bytes, size, i, start))
+                from = i + start.size();
+        } else if (to < 0 && i >= from && scan::markerAtFolded(bytes, size, i, end)) {
+            to = i;
+        }
+    });
+    if (from < 0 || to < 0)
+        return {};
+    return gbk::Decoder().decode(reply.sliced(from, to - from));
 }
 
 QString songKey(const QString &singer, const QString &title)

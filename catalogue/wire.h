@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -36,6 +38,35 @@ struct NameParts
 // The "$$"-separated parts of a catalogue name. A name without "$$" is all
 // singer and has no title.
 NameParts nameParts(const QString &name);
+
+// Replies as they arrive: raw GBK bytes. Each function gives what the text
+// function of the same rule gives for gbk::decode(reply) (a zero byte ends
+// the text, bad bytes become U+FFFD), but finds the markers on the bytes and
+// decodes only the texts it returns.
+
+// The bytes of a reply's text: up to its first zero byte.
+QByteArrayView replyText(QByteArrayView reply);
+
+// Every "<name>" element of a search or chart reply, as the element split
+// reads it (see catalogueNames), as undecoded views into reply.
+QList<QByteArrayView> catalogueNameBytes(QByteArrayView reply);
+
+struct NamePartBytes
+{
+    QByteArrayView singer; // part 1
+    QByteArrayView title;  // part 2, empty when the name has no second part
+};
+
+// nameParts on the undecoded bytes of one name.
+NamePartBytes namePartBytes(QByteArrayView name);
+
+// categoryNames of the reply's text.
+QStringList categoryNamesFromBytes(QByteArrayView reply);
+
+// textBetween of the reply's text, decoded. start and end are GBK bytes;
+// markers that begin with "<" (every marker of the protocol) are found on
+// the bytes, others through the decoded text.
+QString textBetweenBytes(QByteArrayView reply, QByteArrayView start, QByteArrayView end);
 
 // Title placeholders written into the list for an empty title.
 inline const QString kSearchPlaceholder = QStringLiteral("栖木网络");

@@ -111,7 +111,7 @@ void DownloadManager::startDownload()
     m_request.connectTimeoutMs = 5000;
     m_request.setting9 = 5001;
     m_request.setting10 = 10000;
-    m_request.bufferSize = 20480;
+    m_request.setting12 = 20480;
     // A new transfer's percentages never refer to the previous file.
     m_downloadTotal = 0;
     if (!m_downloader.startTransfer(m_request))

@@ -5,7 +5,89 @@
 #include "wire.h"
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QStringDecoder>
 #include <QtTest>
+
+#include <malloc.h>
+
+namespace {
+
+// How a reply became text before replies were read on their bytes: the
+// whole body decoded at once. The byte-level reading must give exactly what
+// the text rules give on this text.
+QString decodedAsAWhole(const QByteArray &bytes)
+{
+    QByteArrayView view(bytes);
+    const qsizetype zero = view.indexOf('\0');
+    if (zero >= 0)
+        view = view.first(zero);
+    QByteArray terminated;
+    terminated.append(view).append('\n');
+    QStringDecoder decoder("GB18030", QStringConverter::Flag::Stateless);
+    QString text = decoder.decode(terminated);
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text;
+}
+
+QString show(const QByteArray &reply)
+{
+    return QString::fromLatin1(reply.toPercentEncoding("<>/$"));
+}
+
+// Empty when every byte-level reading of the reply agrees with the text
+// rules applied to the reply decoded as a whole; else what differs.
+QString differenceFromTextReading(const QByteArray &reply)
+{
+    const QString text = decodedAsAWhole(reply);
+    if (gbk::decode(reply) != text)
+        return QStringLiteral("decode: ") + show(reply);
+
+    gbk::Decoder decoder;
+    const QStringList names = wire::catalogueNames(text);
+    const QList<QByteArrayView> nameBytes = wire::catalogueNameBytes(reply);
+    if (nameBytes.size() != names.size())
+        return QStringLiteral("name count: ") + show(reply);
+    for (qsizetype k = 0; k < names.size(); ++k) {
+        if (decoder.decode(nameBytes[k]) != names[k])
+            return QStringLiteral("name %1: ").arg(k) + show(reply);
+        const wire::NameParts parts = wire::nameParts(names[k]);
+        const wire::NamePartBytes partBytes = wire::namePartBytes(nameBytes[k]);
+        if (decoder.decode(partBytes.singer) != parts.singer || decoder.decode(partBytes.title) != parts.title)
+            return QStringLiteral("name parts %1: ").arg(k) + show(reply);
+    }
+
+    if (wire::categoryNamesFromBytes(reply) != wire::categoryNames(text))
+        return QStringLiteral("categories: ") + show(reply);
+    const QList<std::pair<QByteArray, QByteArray>> markers = {
+        {"<encode>", "</encode>"}, {"<name>", "</name>"}, {"<data>", "<name>"}, {"<", ">"}};
+    for (const auto &[start, end] : markers)
+        if (wire::textBetweenBytes(reply, start, end)
+            != wire::textBetween(text, QString::fromLatin1(start), QString::fromLatin1(end)))
+            return QStringLiteral("between %1: ").arg(QString::fromLatin1(start)) + show(reply);
+
+    // The list filled from the bytes holds what the list filled from the
+    // text holds, cell by cell, and shows a prefix of it.
+    SongListModel fromBytes;
+    SongListModel fromText;
+    if (fromBytes.fillSongList(reply, 7, QStringLiteral("栖木网络"))
+        != fromText.fillSongList(text, 7, QStringLiteral("栖木网络")))
+        return QStringLiteral("rows: ") + show(reply);
+    if (fromBytes.songCount() != fromText.songCount())
+        return QStringLiteral("song count: ") + show(reply);
+    for (int row = 0; row < fromText.rowCount(); ++row)
+        for (int column = 0; column < 3; ++column) {
+            const QString cell = fromBytes.cell(row, column);
+            if (cell != fromText.cell(row, column))
+                return QStringLiteral("cell %1,%2: ").arg(row).arg(column) + show(reply);
+            if (fromBytes.data(fromBytes.index(row, column), Qt::DisplayRole).toString() != cell)
+                return QStringLiteral("shown %1,%2: ").arg(row).arg(column) + show(reply);
+        }
+    return {};
+}
+
+} // namespace
 
 class WireTest : public QObject
 {
@@ -28,6 +110,12 @@ private slots:
     void fillWithoutNamesKeepsSongCount();
     void cellsOutsideTheListAreEmpty();
     void fillsAHundredThousandRows();
+    void bytesReadLikeText_data();
+    void bytesReadLikeText();
+    void bytesReadLikeTextOnRandomReplies();
+    void cellsShowTheirFirstCharacters();
+    void numbersFollowEachFill();
+    void rowsCostLittleBeyondTheirTexts();
 };
 
 void WireTest::splitAt_data()
@@ -242,6 +330,141 @@ void WireTest::fillsAHundredThousandRows()
     QCOMPARE(list.fillSongList(reply, 0, QString()), 100000);
     QCOMPARE(list.songCount(), 100000);
     QCOMPARE(list.cell(99999, SongListModel::TitleColumn), QStringLiteral("歌名99999"));
+}
+
+void WireTest::bytesReadLikeText_data()
+{
+    QTest::addColumn<QByteArray>("reply");
+    // Sized from the literal, so that zero bytes inside it are kept.
+    const auto add = []<size_t N>(const char *name, const char(&reply)[N]) {
+        QTest::newRow(name) << QByteArray(reply, N - 1);
+    };
+    add("two elements, Chinese", "<r><name>\xd6\xdc\xbd\xdc\xc2\xd7$$\xc7\xe7\xcc\xec$$$$</name><name>C$$$$</name>");
+    add("four-byte characters whose bytes look like digits",
+        "<name>\x81\x30\x81\x30$$\x95\x32\x82\x36\x90\x30\x81\x30$$$$</name><name>\x84\x31\xa4\x37</name>");
+    add("broken four-byte sequences before markers", "<name>\x81\x30</name><name>\x81\x30\x81<name>x\x81\x30\x81$$y");
+    add("\"<\" after a lead byte", "<name>A\xd6<name>B\xd6</name><name>\xd6$$\xd6</name>");
+    add("\"$\" after a lead byte", "<name>\xd6$$\xd6$\xd6$$$$</name>");
+    add("missing close tags", "<name>A$$B<x><name>C$$D</name>junk</name><name>E$$F");
+    add("upper-case tags", "<NAME>A$$B</NAME><name>C$$D</NAME><Name>E</name>");
+    add("zero byte ends the text", "<name>A$$B</name><na\0me>C</name>\0<name>D</name>");
+    add("zero byte inside a name", "<name>A$$B\0</name><name>C</name>");
+    add("lead byte cut off at the end", "<name>A$$\xd6");
+    add("lead byte cut off at a zero byte", "<name>A$$\xd6\0\xdc");
+    add("bytes that are no GBK", "<name>\x80$$\xff\xfe</name><name>\xff</name>");
+    add("empty names and parts", "<name></name><name>$$</name><name>$$$$</name><name>");
+    add("markers cut at the end", "<name>A</name><nam");
+    add("categories", "<r><cat><NAME>\xc1\xf7\xd0\xd0</Name><data>1</data></cat><name>\x81<data><data>");
+    add("song address", "<encode>http://h/p/\xd6\xdc</ENCODE><decode>\xc7\xe7.mp3\x81</decode>");
+    add("empty reply", "");
+}
+
+void WireTest::bytesReadLikeText()
+{
+    QFETCH(QByteArray, reply);
+    const QString difference = differenceFromTextReading(reply);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+}
+
+void WireTest::bytesReadLikeTextOnRandomReplies()
+{
+    // Replies strung together from markers and the byte sequences that could
+    // fool a byte-level reader: lead bytes before "<" and "$", digit trail
+    // bytes, invalid and cut-off sequences, zero bytes.
+    static const QList<QByteArray> pieces = {
+        "<name>", "</name>", "<NAME>", "</Name>", "<data>", "<encode>", "</ENCODE>", "$$", "$", "<", ">",
+        "name>", "/name>", "A", "0", "9", "\x81", "\xd6\xdc", "\x81\x30", "\x81\x30\x81\x30",
+        "\x95\x32\x82\x36", "\x84\x31", "\x80", "\xff", "\xfe", "\x7f", QByteArray(1, '\0')};
+    QRandomGenerator random(20240610);
+    for (int round = 0; round < 20000; ++round) {
+        QByteArray reply;
+        const int count = random.bounded(24);
+        for (int k = 0; k < count; ++k) {
+            const QByteArray &piece = pieces[random.bounded(int(pieces.size()))];
+            // Zero bytes rarely, so that most replies are read to their end.
+            if (piece.startsWith('\0') && random.bounded(8) != 0)
+                continue;
+            reply += piece;
+        }
+        const QString difference = differenceFromTextReading(reply);
+        QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    }
+}
+
+void WireTest::cellsShowTheirFirstCharacters()
+{
+    // A name far longer than a cell can show: the cell keeps all of it, the
+    // list shows the first characters, the same as a cut of the whole text,
+    // also when the cut falls inside four-byte characters.
+    const QByteArray chinese = "\xd6\xdc";
+    const QByteArray fourBytes = "\x95\x32\x82\x36";
+    const QByteArray mixed = "a" + fourBytes + chinese + "\x81\x30" + fourBytes;
+    const QByteArray reply = "<name>" + chinese.repeated(100000) + "$$" + mixed.repeated(5000) + "</name>";
+    SongListModel list;
+    QCOMPARE(list.fillSongList(reply, 0, QString()), 1);
+    const QString singer = list.cell(0, SongListModel::SingerColumn);
+    QCOMPARE(singer, QStringLiteral("周").repeated(100000));
+    const QString shownSinger = list.data(list.index(0, SongListModel::SingerColumn), Qt::DisplayRole).toString();
+    QCOMPARE(shownSinger, singer.left(SongListModel::kShownChars));
+    const QString title = list.cell(0, SongListModel::TitleColumn);
+    QCOMPARE(title, gbk::decode(mixed.repeated(5000)));
+    const QString shownTitle = list.data(list.index(0, SongListModel::TitleColumn), Qt::ToolTipRole).toString();
+    QVERIFY(shownTitle.size() == SongListModel::kShownChars || shownTitle.size() == SongListModel::kShownChars - 1);
+    QVERIFY(title.startsWith(shownTitle));
+    QVERIFY(!shownTitle.back().isHighSurrogate());
+
+    gbk::Decoder decoder;
+    QRandomGenerator random(7);
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes;
+        while (bytes.size() < 40)
+            bytes += QList<QByteArray>{"a", chinese, fourBytes, "\x81", "\x81\x30", "\xff"}[random.bounded(6)];
+        const int n = random.bounded(1, 12);
+        const QString whole = decoder.decode(bytes);
+        const QString prefix = decoder.decodePrefix(bytes, n);
+        QVERIFY2(whole.startsWith(prefix) && prefix.size() >= qMin<qsizetype>(whole.size(), n) - 1,
+                 bytes.toHex().constData());
+    }
+}
+
+void WireTest::numbersFollowEachFill()
+{
+    // Numbers and placeholders belong to the fill that added a row.
+    SongListModel list;
+    QCOMPARE(list.fillSongList(QByteArray("<name>A$$</name><name>B$$T</name>"), 0, wire::kMixPlaceholder), 2);
+    QCOMPARE(list.fillSongList(QByteArray("<name>C</name>"), 2, wire::kSearchPlaceholder), 1);
+    QCOMPARE(list.fillSongList(QStringLiteral("<name>D$$</name>"), 40, wire::kMixPlaceholder), 1);
+    const QStringList expected = {"1", "沐弦软件", "A", "2", "T", "B", "3", "栖木网络", "C", "41", "沐弦软件", "D"};
+    QStringList cells;
+    for (int row = 0; row < list.rowCount(); ++row)
+        for (int column = 0; column < 3; ++column)
+            cells << list.data(list.index(row, column), Qt::DisplayRole).toString();
+    QCOMPARE(cells, expected);
+    QCOMPARE(list.songCount(), 41);
+    list.clear();
+    QCOMPARE(list.fillSongList(QByteArray("x<name>E</name>"), 0, wire::kSearchPlaceholder), 1);
+    QCOMPARE(list.cell(0, SongListModel::NumberColumn), QStringLiteral("1"));
+    QCOMPARE(list.cell(0, SongListModel::TitleColumn), QStringLiteral("栖木网络"));
+}
+
+void WireTest::rowsCostLittleBeyondTheirTexts()
+{
+    // 200,000 rows of short names: what the heap grows by, less the name
+    // texts themselves, per row.
+    const int rows = 200000;
+    QByteArray reply;
+    for (int i = 0; i < rows; ++i)
+        reply += "<name>S" + QByteArray::number(i % 10) + "$$</name>";
+    const qsizetype textBytes = 2 * qsizetype(rows);
+    SongListModel list;
+    const size_t before = mallinfo2().uordblks;
+    QCOMPARE(list.fillSongList(reply, 0, wire::kSearchPlaceholder), rows);
+    const size_t after = mallinfo2().uordblks;
+    if (after <= before)
+        QSKIP("the heap cannot be measured here (sanitizer allocator)");
+    const double perRow = double(after - before - textBytes) / rows;
+    qInfo("%.1f bytes per row beyond its texts", perRow);
+    QVERIFY2(perRow <= 64, qPrintable(QString::number(perRow)));
 }
 
 QTEST_GUILESS_MAIN(WireTest)

@@ -166,7 +166,7 @@ void DownloadManagerTest::aRowIsResolvedOfferedAndSaved()
     QCOMPARE(request.setting9, 5001);
     QCOMPARE(request.setting10, 10000);
     QCOMPARE(request.setting11, 1000);
-    QCOMPARE(request.bufferSize, 20480);
+    QCOMPARE(request.setting12, 20480);
     QCOMPARE(request.userName, QStringLiteral("anonymous"));
     QCOMPARE(request.password.size(), 17);
     QCOMPARE(request.fileTypes, QStringLiteral(".exe|.rar|.zip|.gif|.jpg|.mp3|.rm"));
