@@ -12,6 +12,10 @@
 //       send one header byte every two seconds, then times a fresh request
 //       for TARGET every 100 ms for SECONDS. Prints the worst and median
 //       answer times (ms) and how many answers failed.
+//   loadclient fetch PORT TARGET
+//       Writes the body of one reply to stdout.
+//   loadclient freeport
+//       Prints a TCP port of 127.0.0.1 that is free at the moment.
 //   loadclient flood PORT MEGABYTES
 //       Sends one request whose header is endless "X-Pad:" lines, up to
 //       MEGABYTES; prints how far it got and the status line it received.
@@ -309,6 +313,24 @@ int flood(int port, int megabytes)
     return 0;
 }
 
+int fetch(int port, const std::string &target)
+{
+    const int fd = connectTo(port);
+    if (fd < 0 || !sendAll(fd, request(target, port, false)))
+        return 1;
+    std::string all;
+    char buffer[65536];
+    ssize_t n;
+    while ((n = ::recv(fd, buffer, sizeof buffer, 0)) > 0)
+        all.append(buffer, size_t(n));
+    ::close(fd);
+    const size_t end = all.find("\r\n\r\n");
+    if (end == std::string::npos || all.compare(0, 12, "HTTP/1.1 200") != 0)
+        return 1;
+    std::fwrite(all.data() + end + 4, 1, all.size() - end - 4, stdout);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -322,6 +344,21 @@ int main(int argc, char *argv[])
     if (mode == "hostile" && argc == 7)
         return hostile(std::atoi(argv[2]), argv[3], std::clamp(std::atoi(argv[4]), 0, 5000),
                        std::clamp(std::atoi(argv[5]), 0, 1000), std::min(60.0, std::atof(argv[6])));
+    if (mode == "freeport") {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
+            || ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) != 0)
+            return 1;
+        std::printf("%d\n", ntohs(address.sin_port));
+        ::close(fd);
+        return 0;
+    }
+    if (mode == "fetch" && argc == 4)
+        return fetch(std::atoi(argv[2]), argv[3]);
     if (mode == "flood" && argc == 4)
         return flood(std::atoi(argv[2]), std::clamp(std::atoi(argv[3]), 1, 1024));
     std::fprintf(stderr, "usage: see the comment at the top of loadclient.cpp\n");
