@@ -122,7 +122,7 @@ CatalogueReply CatalogueService::answerQuery(const RequestTarget &target) const
 
 CatalogueReply CatalogueService::search(const std::string &gbkText) const
 {
-    return nameList(m_library.search(gbk::toUtf8(gbkText)));
+    return nameList(m_library.search(fullWidthSpecials(gbk::toUtf8(gbkText))));
 }
 
 CatalogueReply CatalogueService::chartList(const std::string &listId) const

@@ -208,6 +208,16 @@ NameParts readNames(const fs::path &file)
 
 std::string cleanCatalogueText(std::string_view utf8)
 {
+    std::string out = fullWidthSpecials(utf8);
+    const size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    const size_t last = out.find_last_not_of(' ');
+    return out.substr(first, last - first + 1);
+}
+
+std::string fullWidthSpecials(std::string_view utf8)
+{
     std::string out;
     out.reserve(utf8.size());
     for (const char ch : utf8) {
@@ -222,11 +232,7 @@ std::string cleanCatalogueText(std::string_view utf8)
         default: out.push_back(c < 0x20 || c == 0x7F ? ' ' : ch); break;
         }
     }
-    const size_t first = out.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    const size_t last = out.find_last_not_of(' ');
-    return out.substr(first, last - first + 1);
+    return out;
 }
 
 std::string Song::catalogueName() const

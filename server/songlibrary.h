@@ -101,3 +101,8 @@ private:
 // "<" and ">" delimit reply fields. Control characters become spaces, and
 // surrounding white space is trimmed.
 std::string cleanCatalogueText(std::string_view utf8);
+
+// The character replacements of cleanCatalogueText() without the trimming:
+// a search text is compared with the names in this form, so "Why?" finds
+// the title listed as "Why？".
+std::string fullWidthSpecials(std::string_view utf8);
