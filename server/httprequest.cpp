@@ -59,6 +59,8 @@ RequestReader::State RequestReader::next(RequestHead &head, int &status)
             status = 414;
         else if (error == http::error::header_limit)
             status = 431;
+        else if (error == http::error::bad_version)
+            status = 505;
         else
             status = 400;
         return State::Failed;
