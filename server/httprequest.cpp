@@ -7,6 +7,7 @@
 #include <boost/beast/http/error.hpp>
 #include <boost/beast/http/parser.hpp>
 
+#include <cctype>
 #include <iterator>
 
 namespace http = boost::beast::http;
@@ -46,6 +47,16 @@ RequestReader::State RequestReader::next(RequestHead &head, int &status)
         return lineLength > kMaxTargetLength + 32;
     };
 
+    // A well-formed request line of another HTTP version ("HTTP/2.0").
+    auto otherVersion = [this] {
+        const size_t lineEnd = m_input.find("\r\n");
+        if (lineEnd == std::string::npos || lineEnd < 9)
+            return false;
+        const std::string_view version = std::string_view(m_input).substr(lineEnd - 9, 9);
+        return version.substr(0, 6) == " HTTP/" && std::isdigit(static_cast<unsigned char>(version[6]))
+            && version[7] == '.' && std::isdigit(static_cast<unsigned char>(version[8])) && version[6] != '1';
+    };
+
     boost::beast::error_code error;
     const size_t used = parser.put(boost::asio::buffer(m_input.data(), m_input.size()), error);
     if (error == http::error::need_more) {
@@ -59,7 +70,7 @@ RequestReader::State RequestReader::next(RequestHead &head, int &status)
             status = 414;
         else if (error == http::error::header_limit)
             status = 431;
-        else if (error == http::error::bad_version)
+        else if (error == http::error::bad_version && otherVersion())
             status = 505;
         else
             status = 400;
