@@ -149,14 +149,17 @@ int main(int argc, char *argv[])
         return finish(1);
     }
 
+    const auto scanStart = std::chrono::steady_clock::now();
     const SongLibrary library = SongLibrary::scan(folder, &control.requested);
+    const std::chrono::duration<double> scanTime = std::chrono::steady_clock::now() - scanStart;
     if (control.requested)
         return finish(0);
     int withLyrics = 0;
     for (const Song &song : library.songs())
         withLyrics += song.lyricsId != 0;
     std::cerr << "catalogue-server: " << library.songs().size() << " songs (" << withLyrics
-              << " with lyrics), " << library.genres().size() << " genres in " << folder << "\n";
+              << " with lyrics), " << library.genres().size() << " genres in " << folder << ", read in "
+              << scanTime.count() << " s\n";
 
     CatalogueServer server(library, settings);
     std::string reason;
