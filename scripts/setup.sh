@@ -9,7 +9,9 @@ PACKAGES=(
   # window and widgets
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-wqy-microhei
   # HTTP client, catalogue server, tags, demo library encoding
-  libcurl4-openssl-dev libcpp-httplib-dev libtag1-dev libmp3lame-dev
+  libcurl4-openssl-dev libboost-dev libtag1-dev libmp3lame-dev
+  # fuzz targets (libFuzzer with clang's sanitizers)
+  clang libclang-rt-14-dev
   # playback
   libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-tools
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad

@@ -1,187 +1,382 @@
 #include "catalogueserver.h"
 
-#include <httplib.h>
+#include "httpanswer.h"
 
-#include <fcntl.h>
+#include <boost/asio/io_context.hpp>
+#include <boost/asio/ip/address.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/post.hpp>
+#include <boost/asio/steady_timer.hpp>
+#include <boost/asio/strand.hpp>
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/resource.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
-#include <optional>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-constexpr size_t kChunkSize = 64 * 1024;
+constexpr size_t kReadChunk = 16 * 1024;
+constexpr uint64_t kSendfileChunk = 4 << 20;
+constexpr int kAcceptsPerWake = 64;
 
-struct ByteRange {
-    uint64_t first = 0;
-    uint64_t last = 0; // inclusive
-};
+// Descriptors left for files, the listener and the rest of the process.
+constexpr long kSpareDescriptors = 64;
 
-enum class RangeOutcome { Whole, Partial, Unsatisfiable };
-
-std::optional<uint64_t> parseNumber(std::string_view text)
+long raiseDescriptorLimit()
 {
-    uint64_t value = 0;
-    if (text.empty())
-        return std::nullopt;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return value;
-}
-
-// One "bytes=first-last", "bytes=first-" or "bytes=-suffix" range. Anything
-// else (several ranges, other units, bad syntax) is ignored and the whole
-// file is sent, which HTTP allows.
-RangeOutcome parseRange(std::string_view header, uint64_t size, ByteRange &range)
-{
-    constexpr std::string_view kPrefix = "bytes=";
-    if (header.substr(0, kPrefix.size()) != kPrefix)
-        return RangeOutcome::Whole;
-    const std::string_view rangeSet = header.substr(kPrefix.size());
-    const size_t dash = rangeSet.find('-');
-    if (dash == std::string_view::npos || rangeSet.find(',') != std::string_view::npos)
-        return RangeOutcome::Whole;
-    const std::string_view firstText = rangeSet.substr(0, dash);
-    const std::string_view lastText = rangeSet.substr(dash + 1);
-    if (firstText.empty()) {
-        const auto suffix = parseNumber(lastText);
-        if (!suffix)
-            return RangeOutcome::Whole;
-        if (*suffix == 0 || size == 0)
-            return RangeOutcome::Unsatisfiable;
-        range.first = size - std::min(*suffix, size);
-        range.last = size - 1;
-        return RangeOutcome::Partial;
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 1024;
+    if (limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+        ::getrlimit(RLIMIT_NOFILE, &limit);
     }
-    const auto first = parseNumber(firstText);
-    if (!first)
-        return RangeOutcome::Whole;
-    uint64_t last = size == 0 ? 0 : size - 1;
-    if (!lastText.empty()) {
-        const auto parsed = parseNumber(lastText);
-        if (!parsed || *parsed < *first)
-            return RangeOutcome::Whole;
-        last = std::min(*parsed, last);
-    }
-    if (*first >= size)
-        return RangeOutcome::Unsatisfiable;
-    range.first = *first;
-    range.last = last;
-    return RangeOutcome::Partial;
-}
-
-void sendText(httplib::Response &response, int status, const std::string &body,
-              const std::string &contentType)
-{
-    response.status = status;
-    response.set_content(body, contentType);
-}
-
-void sendSongFile(const httplib::Request &request, httplib::Response &response, const Song &song)
-{
-    const int fd = ::open(song.file.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        sendText(response, 404, "song file missing\n", "text/plain; charset=utf-8");
-        return;
-    }
-    const uint64_t size = uint64_t(info.st_size);
-    ByteRange range{0, size == 0 ? 0 : size - 1};
-    uint64_t length = size;
-    response.set_header("Accept-Ranges", "bytes");
-    if (request.has_header("Range")) {
-        switch (parseRange(request.get_header_value("Range"), size, range)) {
-        case RangeOutcome::Whole:
-            range = ByteRange{0, size == 0 ? 0 : size - 1};
-            break;
-        case RangeOutcome::Partial:
-            length = range.last - range.first + 1;
-            response.status = 206;
-            response.set_header("Content-Range", "bytes " + std::to_string(range.first) + "-"
-                                    + std::to_string(range.last) + "/" + std::to_string(size));
-            break;
-        case RangeOutcome::Unsatisfiable:
-            ::close(fd);
-            response.set_header("Content-Range", "bytes */" + std::to_string(size));
-            sendText(response, 416, "range not satisfiable\n", "text/plain; charset=utf-8");
-            return;
-        }
-    }
-    if (response.status != 206)
-        response.status = 200;
-    if (length == 0) {
-        // The library cannot stream "nothing" through a provider.
-        ::close(fd);
-        response.set_content(std::string(), song.contentType);
-        return;
-    }
-    const uint64_t start = range.first;
-    response.set_content_provider(
-        size_t(length), song.contentType,
-        [fd, start](size_t offset, size_t wanted, httplib::DataSink &sink) {
-            char buffer[kChunkSize];
-            const size_t count = std::min(wanted, sizeof buffer);
-            const ssize_t got = ::pread(fd, buffer, count, off_t(start + offset));
-            if (got <= 0)
-                return false; // the file shrank or vanished under us
-            return sink.write(buffer, size_t(got));
-        },
-        [fd](bool) { ::close(fd); });
+    return limit.rlim_cur == RLIM_INFINITY ? 1 << 20 : long(limit.rlim_cur);
 }
 
 } // namespace
 
-CatalogueServer::CatalogueServer(const SongLibrary &library)
-    : m_library(library)
-    , m_http(std::make_unique<httplib::Server>())
-{
-    // Catalogue requests are GETs without a body.
-    m_http->set_payload_max_length(64 * 1024);
-    // Address reuse for quick restarts, but no port sharing: a second
-    // server on a busy port must fail instead of splitting its requests.
-    m_http->set_socket_options([](int socket) {
-        int yes = 1;
-        ::setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    });
+struct CatalogueServer::Engine {
+    Engine(const SongLibrary &library, ServerSettings settings)
+        : library(library)
+        , settings(settings)
+        , acceptor(context)
+        , acceptRetry(context)
+    {
+        maxConnections = std::clamp<long>(raiseDescriptorLimit() - kSpareDescriptors, 16, 100000);
+    }
 
-    // Every request is answered here, before the library's own routing: the
-    // catalogue reads the raw request target by its own rules (see
-    // CatalogueService), and byte ranges are cut here rather than by the
-    // library, which would also apply them to error replies.
-    m_http->set_pre_routing_handler([this](const httplib::Request &request,
-                                           httplib::Response &response) {
-        const_cast<httplib::Request &>(request).ranges.clear();
-        if (request.method != "GET" && request.method != "HEAD") {
-            response.set_header("Allow", "GET, HEAD");
-            sendText(response, 405, "method not allowed\n", "text/plain; charset=utf-8");
-            return httplib::Server::HandlerResponse::Handled;
+    void acceptSome();
+
+    const SongLibrary &library;
+    ServerSettings settings;
+    std::unique_ptr<CatalogueService> service;
+    net::io_context context;
+    tcp::acceptor acceptor;
+    net::steady_timer acceptRetry;
+    std::atomic<long> connections{0};
+    long maxConnections = 0;
+};
+
+namespace {
+
+// One client connection. Every handler runs on the connection's strand, so
+// its state needs no locks; the event loop holds it alive through the
+// handlers it has pending.
+class Connection : public std::enable_shared_from_this<Connection> {
+public:
+    Connection(CatalogueServer::Engine &engine, tcp::socket socket)
+        : m_engine(engine)
+        , m_socket(std::move(socket))
+        , m_timer(m_socket.get_executor())
+        , m_reader(engine.settings.limits)
+    {
+        ++m_engine.connections;
+    }
+    ~Connection() { --m_engine.connections; }
+
+    void start()
+    {
+        setDeadline(m_engine.settings.idleTimeout);
+        armTimer();
+        waitForRequest();
+    }
+
+private:
+    void setDeadline(std::chrono::milliseconds span)
+    {
+        m_deadline = Clock::now() + span;
+        // The timer only ever fires late or on time: move it when the new
+        // deadline comes before it.
+        if (m_timerArmed && m_deadline < m_timer.expiry())
+            armTimer();
+    }
+
+    void armTimer()
+    {
+        m_timerArmed = true;
+        m_timer.expires_at(m_deadline);
+        m_timer.async_wait([self = shared_from_this()](boost::system::error_code error) {
+            if (error || self->m_closed)
+                return;
+            if (Clock::now() >= self->m_deadline) {
+                self->close();
+                return;
+            }
+            self->armTimer();
+        });
+    }
+
+    void close()
+    {
+        if (m_closed)
+            return;
+        m_closed = true;
+        boost::system::error_code ignored;
+        m_socket.close(ignored);
+        m_timer.cancel();
+    }
+
+    void waitForRequest()
+    {
+        if (m_reader.pendingBytes() > 0) {
+            handleInput();
+            return;
         }
-        const CatalogueReply reply = m_service->answer(request.target);
-        if (reply.song && reply.status == 200)
-            sendSongFile(request, response, *reply.song);
-        else
-            sendText(response, reply.status, reply.body, reply.contentType);
-        return httplib::Server::HandlerResponse::Handled;
+        m_socket.async_wait(tcp::socket::wait_read, [self = shared_from_this()](boost::system::error_code error) {
+            if (error || self->m_closed)
+                return self->close();
+            self->readAvailable();
+        });
+    }
+
+    void readAvailable()
+    {
+        thread_local char buffer[kReadChunk];
+        const bool requestStarts = m_reader.pendingBytes() == 0;
+        const ssize_t got = ::recv(m_socket.native_handle(), buffer, sizeof buffer, 0);
+        if (got == 0 || (got < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
+            return close();
+        if (got > 0) {
+            // The head of a request must be complete within the deadline,
+            // however slowly its bytes arrive.
+            if (requestStarts)
+                setDeadline(m_engine.settings.headerDeadline);
+            m_reader.append(buffer, size_t(got));
+        }
+        handleInput();
+    }
+
+    void handleInput()
+    {
+        RequestHead head;
+        int status = 0;
+        switch (m_reader.next(head, status)) {
+        case RequestReader::State::NeedMore:
+            if (m_reader.pendingBytes() == 0)
+                setDeadline(m_engine.settings.idleTimeout);
+            m_socket.async_wait(tcp::socket::wait_read,
+                                [self = shared_from_this()](boost::system::error_code error) {
+                                    if (error || self->m_closed)
+                                        return self->close();
+                                    self->readAvailable();
+                                });
+            return;
+        case RequestReader::State::Failed:
+            m_answer = answerUnreadable(status);
+            break;
+        case RequestReader::State::Complete:
+            m_answer = answerRequest(*m_engine.service, m_engine.library, head);
+            break;
+        }
+        m_headSent = 0;
+        m_bodySent = 0;
+        setDeadline(m_engine.settings.sendTimeout);
+        sendSome();
+    }
+
+    void waitWritable()
+    {
+        m_socket.async_wait(tcp::socket::wait_write, [self = shared_from_this()](boost::system::error_code error) {
+            if (error || self->m_closed)
+                return self->close();
+            self->sendSome();
+        });
+    }
+
+    void sendSome()
+    {
+        const int fd = m_socket.native_handle();
+        while (m_headSent < m_answer.head.size() || m_bodySent < m_answer.body.size()) {
+            iovec parts[2] = {
+                {m_answer.head.data() + m_headSent, m_answer.head.size() - m_headSent},
+                {m_answer.body.data() + m_bodySent, m_answer.body.size() - m_bodySent},
+            };
+            msghdr message{};
+            message.msg_iov = parts[0].iov_len ? parts : parts + 1;
+            message.msg_iovlen = parts[0].iov_len ? 2 : 1;
+            // With a file to follow, the head waits for its first bytes.
+            const int flags = MSG_NOSIGNAL | (m_answer.fileLength > 0 ? MSG_MORE : 0);
+            const ssize_t sent = ::sendmsg(fd, &message, flags);
+            if (sent < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK)
+                    return waitWritable();
+                return close();
+            }
+            size_t count = size_t(sent);
+            const size_t fromHead = std::min(count, m_answer.head.size() - m_headSent);
+            m_headSent += fromHead;
+            m_bodySent += count - fromHead;
+            setDeadline(m_engine.settings.sendTimeout);
+        }
+        while (m_answer.fileLength > 0) {
+            off_t offset = off_t(m_answer.fileOffset);
+            const ssize_t sent = ::sendfile(fd, m_answer.fileFd, &offset,
+                                            size_t(std::min(m_answer.fileLength, kSendfileChunk)));
+            if (sent < 0) {
+                if (errno == EINTR)
+                    continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK)
+                    return waitWritable();
+                return close();
+            }
+            if (sent == 0) // the file shrank under us: the promised length cannot be kept
+                return close();
+            m_answer.fileOffset += uint64_t(sent);
+            m_answer.fileLength -= uint64_t(sent);
+            setDeadline(m_engine.settings.sendTimeout);
+        }
+        finishReply();
+    }
+
+    void finishReply()
+    {
+        if (m_answer.closeAfter) {
+            // Close gently: stop sending, then drop whatever the client
+            // still sends until it closes too (or a second passes), so an
+            // unread request cannot turn the close into a reset that
+            // destroys the reply on its way.
+            ::shutdown(m_socket.native_handle(), SHUT_WR);
+            m_answer = HttpAnswer();
+            setDeadline(std::chrono::milliseconds(1000));
+            drain();
+            return;
+        }
+        m_answer = HttpAnswer();
+        setDeadline(m_reader.pendingBytes() > 0 ? m_engine.settings.headerDeadline
+                                                : m_engine.settings.idleTimeout);
+        waitForRequest();
+    }
+
+    void drain()
+    {
+        m_socket.async_wait(tcp::socket::wait_read, [self = shared_from_this()](boost::system::error_code error) {
+            if (error || self->m_closed)
+                return self->close();
+            char buffer[4096];
+            const ssize_t got = ::recv(self->m_socket.native_handle(), buffer, sizeof buffer, 0);
+            if (got > 0 || (got < 0 && (errno == EAGAIN || errno == EINTR)))
+                return self->drain();
+            self->close();
+        });
+    }
+
+    CatalogueServer::Engine &m_engine;
+    tcp::socket m_socket;
+    net::steady_timer m_timer;
+    RequestReader m_reader;
+    HttpAnswer m_answer;
+    size_t m_headSent = 0;
+    size_t m_bodySent = 0;
+    Clock::time_point m_deadline;
+    bool m_timerArmed = false;
+    bool m_closed = false;
+};
+
+} // namespace
+
+void CatalogueServer::Engine::acceptSome()
+{
+    acceptor.async_wait(tcp::acceptor::wait_read, [this](boost::system::error_code error) {
+        if (error == net::error::operation_aborted)
+            return;
+        const tcp protocol = acceptor.local_endpoint().protocol();
+        for (int i = 0; i < kAcceptsPerWake; ++i) {
+            const int fd = ::accept4(acceptor.native_handle(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+            if (fd < 0) {
+                if (errno == EINTR || errno == ECONNABORTED)
+                    continue;
+                if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                    // Out of descriptors: try again shortly instead of spinning.
+                    acceptRetry.expires_after(std::chrono::milliseconds(100));
+                    acceptRetry.async_wait([this](boost::system::error_code retryError) {
+                        if (!retryError)
+                            acceptSome();
+                    });
+                    return;
+                }
+                break; // EAGAIN: nothing more waiting
+            }
+            if (connections.load() >= maxConnections) {
+                ::close(fd);
+                continue;
+            }
+            // Replies go out at once instead of waiting for the client's
+            // acknowledgement of the previous segment.
+            int yes = 1;
+            ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+            auto strand = net::make_strand(context);
+            tcp::socket socket(strand);
+            boost::system::error_code assignError;
+            socket.assign(protocol, fd, assignError);
+            if (assignError) {
+                ::close(fd);
+                continue;
+            }
+            auto connection = std::make_shared<Connection>(*this, std::move(socket));
+            net::post(strand, [connection] { connection->start(); });
+        }
+        acceptSome();
     });
+}
+
+CatalogueServer::CatalogueServer(const SongLibrary &library, ServerSettings settings)
+    : m_engine(std::make_unique<Engine>(library, settings))
+{
 }
 
 CatalogueServer::~CatalogueServer() = default;
 
-int CatalogueServer::bind(const std::string &host, int port)
+int CatalogueServer::listen(const std::string &host, int port, std::string &error)
 {
-    int bound = -1;
-    if (port == 0)
-        bound = m_http->bind_to_any_port(host);
-    else if (m_http->bind_to_port(host, port))
-        bound = port;
-    if (bound <= 0)
+    boost::system::error_code code;
+    net::ip::address address = net::ip::make_address(host, code);
+    if (code) {
+        tcp::resolver resolver(m_engine->context);
+        const auto results = resolver.resolve(host, std::to_string(port), code);
+        if (code || results.empty()) {
+            error = "cannot resolve " + host;
+            return -1;
+        }
+        address = results.begin()->endpoint().address();
+    }
+    const tcp::endpoint endpoint(address, static_cast<unsigned short>(port));
+    tcp::acceptor &acceptor = m_engine->acceptor;
+    acceptor.open(endpoint.protocol(), code);
+    // Address reuse for quick restarts, but no port sharing: a second
+    // server on a busy port must fail instead of splitting its requests.
+    if (!code)
+        acceptor.set_option(tcp::acceptor::reuse_address(true), code);
+    if (!code)
+        acceptor.bind(endpoint, code);
+    if (!code)
+        acceptor.listen(std::max(511, m_engine->settings.backlog), code);
+    if (!code)
+        acceptor.non_blocking(true, code);
+    if (code) {
+        error = code.message();
+        acceptor.close(code);
         return -1;
+    }
+    const int bound = acceptor.local_endpoint().port();
 
     std::string shownHost = host;
     if (host == "0.0.0.0" || host.empty())
@@ -191,18 +386,27 @@ int CatalogueServer::bind(const std::string &host, int port)
     else if (host.find(':') != std::string::npos)
         shownHost = "[" + host + "]";
     m_baseAddress = "http://" + shownHost + ":" + std::to_string(bound);
-    m_service = std::make_unique<CatalogueService>(m_library, m_baseAddress);
+    m_engine->service = std::make_unique<CatalogueService>(m_engine->library, m_baseAddress);
+    m_engine->acceptSome();
     return bound;
 }
 
-bool CatalogueServer::run()
+void CatalogueServer::run()
 {
-    if (!m_service)
-        return false;
-    return m_http->listen_after_bind();
+    if (!m_engine->service)
+        return;
+    int threads = m_engine->settings.threads;
+    if (threads <= 0)
+        threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::thread> helpers;
+    for (int i = 1; i < threads; ++i)
+        helpers.emplace_back([this] { m_engine->context.run(); });
+    m_engine->context.run();
+    for (std::thread &helper : helpers)
+        helper.join();
 }
 
 void CatalogueServer::stop()
 {
-    m_http->stop();
+    m_engine->context.stop();
 }

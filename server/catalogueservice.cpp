@@ -3,8 +3,9 @@
 #include "gbktext.h"
 #include "requesttarget.h"
 
-#include <fstream>
-#include <iterator>
+#include <unistd.h>
+
+#include <cerrno>
 #include <random>
 
 namespace {
@@ -121,7 +122,7 @@ CatalogueReply CatalogueService::answerQuery(const RequestTarget &target) const
 
 CatalogueReply CatalogueService::search(const std::string &gbkText) const
 {
-    return nameList(m_library.search(gbk::toUtf8(gbkText)));
+    return nameList(m_library.search(fullWidthSpecials(gbk::toUtf8(gbkText))));
 }
 
 CatalogueReply CatalogueService::chartList(const std::string &listId) const
@@ -197,14 +198,28 @@ CatalogueReply CatalogueService::lyrics(const std::string &folder, const std::st
     if (!song || *folderNumber != *id / 100)
         return failure(404, "no such lyrics");
 
-    std::error_code error;
-    const auto size = std::filesystem::file_size(song->lyricsFile, error);
-    if (error || size > kMaxLyricsSize)
+    // Opened the way song files are: never through a link, never outside
+    // the library folder.
+    const int fd = m_library.openFile(song->lyricsRelativePath);
+    if (fd < 0)
         return failure(404, "lyrics file unreadable");
-    std::ifstream in(song->lyricsFile, std::ios::binary);
     std::string bytes;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    if (in.bad() || (!in.eof() && !in.good()))
+    bool readable = true;
+    char buffer[16384];
+    while (true) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 || bytes.size() + size_t(got) > kMaxLyricsSize) {
+            readable = false;
+            break;
+        }
+        if (got == 0)
+            break;
+        bytes.append(buffer, size_t(got));
+    }
+    ::close(fd);
+    if (!readable)
         return failure(404, "lyrics file unreadable");
     // Lyrics go out in GBK like every catalogue text; files saved as UTF-8
     // (with or without a byte order mark) are converted.

@@ -1,6 +1,9 @@
 #include "gbktext.h"
 
+#include <algorithm>
+
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -33,33 +36,16 @@ std::string fromUtf8(std::string_view utf8)
 
 bool looksLikeUtf8(std::string_view bytes)
 {
-    bool nonAscii = false;
-    size_t i = 0;
-    while (i < bytes.size()) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        size_t extra = 0;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            extra = 1;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            extra = 2;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= bytes.size())
-            return false;
-        for (size_t k = 1; k <= extra; ++k) {
-            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
-                return false;
-        }
-        nonAscii = true;
-        i += extra + 1;
-    }
-    return nonAscii;
+    const bool nonAscii = std::any_of(bytes.begin(), bytes.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (!nonAscii)
+        return false;
+    // Qt's decoder refuses overlong forms, surrogates, code points past
+    // U+10FFFF and a sequence cut off at the end, and says so in its error
+    // state. Stateless: a cut-off sequence counts as an error at once.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    return !decoder.hasError();
 }
 
 } // namespace gbk

@@ -3,10 +3,16 @@
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <set>
 #include <system_error>
+#include <utility>
 
 namespace fs = std::filesystem;
 
@@ -51,15 +57,28 @@ const FormatInfo *formatOf(const fs::path &file)
     return nullptr;
 }
 
-bool insideFolder(const fs::path &canonicalRoot, const fs::path &file)
+// The real file's path relative to the folder, or empty when the file (a
+// link, or a file reached through one) lies outside it.
+std::string realPathInside(const fs::path &canonicalRoot, const fs::path &file)
 {
     std::error_code error;
     const fs::path real = fs::canonical(file, error);
     if (error)
-        return false;
+        return {};
     auto [rootEnd, realIt] = std::mismatch(canonicalRoot.begin(), canonicalRoot.end(),
                                            real.begin(), real.end());
-    return rootEnd == canonicalRoot.end();
+    if (rootEnd != canonicalRoot.end() || realIt == real.end())
+        return {};
+    return real.lexically_relative(canonicalRoot).generic_string();
+}
+
+int retryOpenat(int dirFd, const char *name, int flags)
+{
+    int fd;
+    do
+        fd = ::openat(dirFd, name, flags);
+    while (fd < 0 && errno == EINTR);
+    return fd;
 }
 
 // Reproducible pseudo-random numbers (splitmix64): chart contents must not
@@ -189,6 +208,16 @@ NameParts readNames(const fs::path &file)
 
 std::string cleanCatalogueText(std::string_view utf8)
 {
+    std::string out = fullWidthSpecials(utf8);
+    const size_t first = out.find_first_not_of(' ');
+    if (first == std::string::npos)
+        return {};
+    const size_t last = out.find_last_not_of(' ');
+    return out.substr(first, last - first + 1);
+}
+
+std::string fullWidthSpecials(std::string_view utf8)
+{
     std::string out;
     out.reserve(utf8.size());
     for (const char ch : utf8) {
@@ -203,11 +232,7 @@ std::string cleanCatalogueText(std::string_view utf8)
         default: out.push_back(c < 0x20 || c == 0x7F ? ' ' : ch); break;
         }
     }
-    const size_t first = out.find_first_not_of(' ');
-    if (first == std::string::npos)
-        return {};
-    const size_t last = out.find_last_not_of(' ');
-    return out.substr(first, last - first + 1);
+    return out;
 }
 
 std::string Song::catalogueName() const
@@ -223,52 +248,142 @@ bool SongLibrary::isChartId(int listId)
         != std::end(kMenuCharts);
 }
 
-SongLibrary SongLibrary::scan(const fs::path &folder)
+SongLibrary::~SongLibrary()
 {
+    if (m_rootFd >= 0)
+        ::close(m_rootFd);
+}
+
+SongLibrary::SongLibrary(SongLibrary &&other) noexcept
+    : m_rootFd(std::exchange(other.m_rootFd, -1))
+    , m_songs(std::move(other.m_songs))
+    , m_genres(std::move(other.m_genres))
+    , m_byName(std::move(other.m_byName))
+    , m_charts(std::move(other.m_charts))
+{
+}
+
+SongLibrary &SongLibrary::operator=(SongLibrary &&other) noexcept
+{
+    if (this != &other) {
+        if (m_rootFd >= 0)
+            ::close(m_rootFd);
+        m_rootFd = std::exchange(other.m_rootFd, -1);
+        m_songs = std::move(other.m_songs);
+        m_genres = std::move(other.m_genres);
+        m_byName = std::move(other.m_byName);
+        m_charts = std::move(other.m_charts);
+    }
+    return *this;
+}
+
+int SongLibrary::openFile(const std::string &relativePath) const
+{
+    if (m_rootFd < 0 || relativePath.empty())
+        return -1;
+    int dirFd = m_rootFd;
+    size_t start = 0;
+    while (true) {
+        const size_t slash = relativePath.find('/', start);
+        const std::string name = relativePath.substr(start, slash == std::string::npos ? std::string::npos
+                                                                                        : slash - start);
+        if (name.empty() || name == "." || name == "..") {
+            if (dirFd != m_rootFd)
+                ::close(dirFd);
+            return -1;
+        }
+        const bool last = slash == std::string::npos;
+        const int flags = O_CLOEXEC | O_NOFOLLOW | (last ? O_RDONLY | O_NONBLOCK : O_PATH | O_DIRECTORY);
+        const int next = retryOpenat(dirFd, name.c_str(), flags);
+        if (dirFd != m_rootFd)
+            ::close(dirFd);
+        if (next < 0)
+            return -1;
+        if (last) {
+            struct stat info {};
+            // O_NONBLOCK only kept a planted FIFO from blocking the open.
+            if (::fstat(next, &info) != 0 || !S_ISREG(info.st_mode)
+                || ::fcntl(next, F_SETFL, 0) != 0) {
+                ::close(next);
+                return -1;
+            }
+            return next;
+        }
+        dirFd = next;
+        start = slash + 1;
+    }
+}
+
+SongLibrary SongLibrary::scan(const fs::path &folder, const std::atomic<bool> *cancel)
+{
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     SongLibrary library;
     std::error_code error;
     const fs::path root = fs::canonical(folder, error);
     if (error)
         return library;
+    library.m_rootFd = ::open(root.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (library.m_rootFd < 0)
+        return library;
 
-    std::vector<std::pair<std::string, fs::path>> audioFiles; // (relative path, file)
-    std::set<fs::path> lyricsFiles;
+    struct Found {
+        std::string relative; // as listed (sort order of the ids)
+        fs::path file;
+        std::string real;     // the real file, relative to the folder
+    };
+    std::vector<Found> audioFiles;
+    std::map<fs::path, std::string> lyricsFiles; // listed path -> real relative path
     auto it = fs::recursive_directory_iterator(
         root, fs::directory_options::skip_permission_denied, error);
     for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+        if (cancelled())
+            return SongLibrary();
         const fs::directory_entry &entry = *it;
         std::error_code statError;
         if (!entry.is_regular_file(statError) || statError)
             continue;
-        if (entry.is_symlink(statError) && !insideFolder(root, entry.path()))
-            continue;
+        std::string real = entry.path().lexically_relative(root).generic_string();
+        if (entry.is_symlink(statError)) {
+            real = realPathInside(root, entry.path());
+            if (real.empty())
+                continue;
+        }
         if (asciiLower(pathUtf8(entry.path().extension())) == ".lrc") {
-            lyricsFiles.insert(entry.path());
+            lyricsFiles.emplace(entry.path(), std::move(real));
             continue;
         }
         if (formatOf(entry.path()))
-            audioFiles.emplace_back(pathUtf8(entry.path().lexically_relative(root)), entry.path());
+            audioFiles.push_back({pathUtf8(entry.path().lexically_relative(root)), entry.path(), std::move(real)});
     }
-    std::sort(audioFiles.begin(), audioFiles.end());
+    std::sort(audioFiles.begin(), audioFiles.end(),
+              [](const Found &a, const Found &b) { return a.relative < b.relative; });
 
     library.m_songs.reserve(audioFiles.size());
-    for (const auto &[relative, file] : audioFiles) {
+    for (const Found &found : audioFiles) {
+        if (cancelled())
+            return SongLibrary();
+        const fs::path &file = found.file;
         const FormatInfo *format = formatOf(file);
         NameParts names = readNames(file);
         Song song;
         song.id = int(library.m_songs.size()) + 1;
         song.file = file;
+        song.relativePath = found.real;
         song.fileName = pathUtf8(file.filename());
         song.singer = std::move(names.singer);
         song.title = std::move(names.title);
         song.genre = std::move(names.genre);
+        song.titleKey = asciiLower(song.title);
+        song.singerKey = asciiLower(song.singer);
+        song.genreKey = asciiLower(song.genre);
         song.formatName = format->name;
         song.contentType = format->contentType;
         for (const char *extension : {".lrc", ".LRC", ".Lrc"}) {
             fs::path lyrics = file;
             lyrics.replace_extension(extension);
-            if (lyricsFiles.count(lyrics)) {
+            if (const auto lyricsIt = lyricsFiles.find(lyrics); lyricsIt != lyricsFiles.end()) {
                 song.lyricsFile = lyrics;
+                song.lyricsRelativePath = lyricsIt->second;
                 song.lyricsId = kLyricsIdBase + song.id;
                 break;
             }
@@ -301,9 +416,9 @@ std::vector<const Song *> SongLibrary::search(std::string_view utf8Text) const
         return found;
     const std::string needle = asciiLower(utf8Text);
     for (const Song &song : m_songs) {
-        if (asciiLower(song.title).find(needle) != std::string::npos
-            || asciiLower(song.singer).find(needle) != std::string::npos
-            || (!song.genre.empty() && asciiLower(song.genre) == needle))
+        if (song.titleKey.find(needle) != std::string::npos
+            || song.singerKey.find(needle) != std::string::npos
+            || (!song.genreKey.empty() && song.genreKey == needle))
             found.push_back(&song);
     }
     return found;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -10,6 +11,7 @@
 struct Song {
     int id = 0;                    // 1-based, in the order of the files' relative paths
     std::filesystem::path file;    // absolute path inside the library folder
+    std::string relativePath;      // the real file below the folder, "/"-separated
     std::string fileName;          // the file's own name, UTF-8
     std::string singer;            // UTF-8, never empty
     std::string title;             // UTF-8, may be empty
@@ -18,6 +20,12 @@ struct Song {
     std::string contentType;       // e.g. "audio/mpeg"
     int lyricsId = 0;              // 0: no lyrics file beside the song
     std::filesystem::path lyricsFile;
+    std::string lyricsRelativePath;
+
+    // Lower-case (ASCII) copies of the names, made once for searching.
+    std::string titleKey;
+    std::string singerKey;
+    std::string genreKey;
 
     // "singer$$title$$$$", the form in which the catalogue lists a song.
     std::string catalogueName() const;
@@ -28,10 +36,11 @@ struct Song {
 class SongLibrary {
 public:
     SongLibrary() = default;
+    ~SongLibrary();
     // The lookup tables point into the song vector: moving keeps its
     // buffer, copying would not.
-    SongLibrary(SongLibrary &&) = default;
-    SongLibrary &operator=(SongLibrary &&) = default;
+    SongLibrary(SongLibrary &&other) noexcept;
+    SongLibrary &operator=(SongLibrary &&other) noexcept;
     SongLibrary(const SongLibrary &) = delete;
     SongLibrary &operator=(const SongLibrary &) = delete;
 
@@ -39,8 +48,19 @@ public:
     // links that lead out of the folder are left out). Names come from the
     // files' tags, or from a file name "singer - title.ext" when a file has
     // neither an artist nor a title tag. A ".lrc" file with the same base
-    // name beside a song gives it a lyrics id.
-    static SongLibrary scan(const std::filesystem::path &folder);
+    // name beside a song gives it a lyrics id. A link to a file inside the
+    // folder is listed under its own name and served from the real file.
+    // The scan gives up early (empty library) once `cancel` becomes true.
+    static SongLibrary scan(const std::filesystem::path &folder,
+                            const std::atomic<bool> *cancel = nullptr);
+
+    // Opens a file of the folder for reading, by its relative path, the way
+    // it is at this moment: every folder on the way and the file itself are
+    // opened without following symbolic links, relative to the folder that
+    // was scanned, so a link swapped in after the scan, or a renamed parent
+    // folder, can never lead outside it. Returns the descriptor of a
+    // regular file, or -1.
+    int openFile(const std::string &relativePath) const;
 
     const std::vector<Song> &songs() const { return m_songs; }
 
@@ -67,6 +87,7 @@ public:
     static constexpr int kLyricsIdBase = 1000;
 
 private:
+    int m_rootFd = -1;
     std::vector<Song> m_songs;
     std::vector<std::string> m_genres;
     std::map<std::pair<std::string, std::string>, const Song *> m_byName;
@@ -80,3 +101,8 @@ private:
 // "<" and ">" delimit reply fields. Control characters become spaces, and
 // surrounding white space is trimmed.
 std::string cleanCatalogueText(std::string_view utf8);
+
+// The character replacements of cleanCatalogueText() without the trimming:
+// a search text is compared with the names in this form, so "Why?" finds
+// the title listed as "Why？".
+std::string fullWidthSpecials(std::string_view utf8);

@@ -2,6 +2,7 @@
 // answering plain HTTP GETs whose variable parts are GBK bytes, sent raw or
 // percent-encoded the way the music box sends them.
 
+#include "catalogueserverprocess.h"
 #include "composer.h"
 #include "demosongs.h"
 #include "mediawriters.h"
@@ -167,39 +168,22 @@ std::filesystem::path nativePath(const QString &path)
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-// Starts catalogue-server and reads the port from its first line.
-bool startServer(QProcess &process, const QStringList &arguments, quint16 &port)
+// The port of a started server, 0 when it did not start on 127.0.0.1.
+quint16 portOf(const CatalogueServerProcess &server)
 {
-    process.setProgram(QStringLiteral(CATALOGUE_SERVER));
-    process.setArguments(arguments);
-    process.setProcessChannelMode(QProcess::SeparateChannels);
-    process.start();
-    if (!process.waitForStarted(5000))
-        return false;
-    QElapsedTimer timer;
-    timer.start();
-    while (!process.canReadLine() && timer.elapsed() < 10000) {
-        if (!process.waitForReadyRead(200) && process.state() == QProcess::NotRunning)
-            return false;
-    }
-    const QString line = QString::fromUtf8(process.readLine()).trimmed();
-    static const QRegularExpression pattern(QStringLiteral("^listening on http://127\\.0\\.0\\.1:(\\d+)$"));
-    const QRegularExpressionMatch match = pattern.match(line);
-    if (!match.hasMatch())
-        return false;
-    port = quint16(match.captured(1).toUInt());
-    return port != 0;
+    return server.baseUrl().startsWith("http://127.0.0.1:") ? server.port() : 0;
 }
 
-void stopServer(QProcess &process)
+// Whether the server has closed this connection (it reads end of stream).
+bool closedByServer(QTcpSocket &socket, int waitMs)
 {
-    if (process.state() == QProcess::NotRunning)
-        return;
-    process.terminate();
-    if (!process.waitForFinished(5000)) {
-        process.kill();
-        process.waitForFinished(2000);
+    QElapsedTimer timer;
+    timer.start();
+    while (socket.state() == QAbstractSocket::ConnectedState && timer.elapsed() < waitMs) {
+        socket.waitForReadyRead(50);
+        socket.readAll();
     }
+    return socket.state() != QAbstractSocket::ConnectedState;
 }
 
 } // namespace
@@ -225,7 +209,13 @@ private slots:
     void lyrics();
     void badRequests_data();
     void badRequests();
+    void headAndMethods();
+    void questionMarkInSearch();
     void slowClientDoesNotBlockOthers();
+    void slowAndIdleClientsAreCut();
+    void headerFlood_data();
+    void headerFlood();
+    void swappedInLinkIsRefused();
     void commandLineErrors_data();
     void commandLineErrors();
     void generatorIsDeterministic_data();
@@ -239,7 +229,7 @@ private:
 
     QTemporaryDir m_dir;
     QString m_library;
-    QProcess m_server;
+    std::unique_ptr<CatalogueServerProcess> m_server;
     quint16 m_port = 0;
     bool m_haveWma = false;
 };
@@ -300,12 +290,14 @@ void TestCatalogueServer::initTestCase()
     QVERIFY(QFile::link(secret, libraryFile(QStringLiteral("secret-link.mp3"))));
     QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("outside")), libraryFile(QStringLiteral("outside-folder"))));
 
-    QVERIFY(startServer(m_server, {QStringLiteral("--port"), QStringLiteral("0"), m_library}, m_port));
+    m_server = std::make_unique<CatalogueServerProcess>(QStringLiteral(CATALOGUE_SERVER), m_library);
+    m_port = portOf(*m_server);
+    QVERIFY(m_port != 0);
 }
 
 void TestCatalogueServer::cleanupTestCase()
 {
-    stopServer(m_server);
+    m_server.reset();
 }
 
 void TestCatalogueServer::search_data()
@@ -536,6 +528,15 @@ void TestCatalogueServer::ranges_data()
     QTest::newRow("start past the end") << QByteArray("bytes=99999999-") << 416 << qint64(0) << qint64(0);
     QTest::newRow("several ranges: whole file") << QByteArray("bytes=0-1,4-5") << 200 << qint64(0) << qint64(-1);
     QTest::newRow("no range") << QByteArray() << 200 << qint64(0) << qint64(-1);
+    // A field the server cannot use is ignored; the unit is case-insensitive.
+    QTest::newRow("unit in capitals") << QByteArray("Bytes=0-1") << 206 << qint64(0) << qint64(2);
+    QTest::newRow("unknown unit ignored") << QByteArray("items=0-1") << 200 << qint64(0) << qint64(-1);
+    QTest::newRow("blank after =") << QByteArray("bytes= 2-3") << 206 << qint64(2) << qint64(2);
+    QTest::newRow("last before first ignored") << QByteArray("bytes=5-2") << 200 << qint64(0) << qint64(-1);
+    QTest::newRow("garbage ignored") << QByteArray("bytes=x-y") << 200 << qint64(0) << qint64(-1);
+    QTest::newRow("empty suffix unsatisfiable") << QByteArray("bytes=-0") << 416 << qint64(0) << qint64(0);
+    QTest::newRow("huge start unsatisfiable") << QByteArray("bytes=99999999999999999999999-") << 416 << qint64(0)
+                                              << qint64(0);
 }
 
 void TestCatalogueServer::ranges()
@@ -642,6 +643,40 @@ void TestCatalogueServer::badRequests()
     QCOMPARE(httpRequest(m_port, "/x?op=3&list_cat=5").status, 200);
 }
 
+void TestCatalogueServer::headAndMethods()
+{
+    const QByteArray reply = get("/x?op=12&count=1&mtype=2&title=Amber%20Kestrel$$Paper%20Boats$$$$&listenreelect=0");
+    const QByteArray encode = textBetween(reply, "<encode>", "</encode>");
+    const QByteArray target = encode.mid(encode.indexOf("/song/"));
+    const qint64 size = QFileInfo(libraryFile(QStringLiteral("流行/Amber Kestrel - Paper Boats.mp3"))).size();
+
+    // HEAD: the fields of the GET reply, no body; a range is not applied.
+    const HttpReply head = httpRequest(m_port, target, {"Range: bytes=0-9"}, "HEAD");
+    QCOMPARE(head.status, 200);
+    QCOMPARE(head.header("Content-Length").toLongLong(), size);
+    QCOMPARE(head.header("Accept-Ranges"), QByteArray("bytes"));
+    QVERIFY(head.body.isEmpty());
+    const HttpReply headSearch = httpRequest(m_port, "/x?op=3&list_cat=5", {}, "HEAD");
+    QCOMPARE(headSearch.status, 200);
+    QCOMPARE(headSearch.header("Content-Length").toLongLong(), get("/x?op=3&list_cat=5").size());
+    QVERIFY(headSearch.body.isEmpty());
+
+    for (const QByteArray method : {"PUT", "DELETE", "OPTIONS"}) {
+        const HttpReply other = httpRequest(m_port, "/x?op=3&list_cat=5", {}, method);
+        QCOMPARE(other.status, 405);
+        QCOMPARE(other.header("Allow"), QByteArray("GET, HEAD"));
+    }
+}
+
+void TestCatalogueServer::questionMarkInSearch()
+{
+    // "?" travels raw inside the query and finds the title listed with a
+    // full-width question mark.
+    const HttpReply reply = httpRequest(m_port, "/x?op=7&mode=1&count=1&title=Why?");
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(catalogueNames(reply.body), QStringList{QStringLiteral("Juno Marlowe$$Why？$$$$")});
+}
+
 void TestCatalogueServer::slowClientDoesNotBlockOthers()
 {
     QTcpSocket slow;
@@ -655,6 +690,138 @@ void TestCatalogueServer::slowClientDoesNotBlockOthers()
     QCOMPARE(httpRequest(m_port, "/x?op=22&listid=2").status, 200);
     QVERIFY(timer.elapsed() < 2000);
     slow.abort();
+}
+
+void TestCatalogueServer::slowAndIdleClientsAreCut()
+{
+    // Short deadlines for the test: the head must be complete 600 ms after
+    // its first byte; connections without a request go after 400 ms.
+    CatalogueServerProcess server(QStringLiteral(CATALOGUE_SERVER), m_library,
+                                  {QStringLiteral("--header-timeout"), QStringLiteral("600"),
+                                   QStringLiteral("--idle-timeout"), QStringLiteral("400")});
+    const quint16 port = portOf(server);
+    QVERIFY(port != 0);
+
+    // More slow clients than a thread-per-connection server has threads.
+    constexpr int kEach = 24;
+    std::vector<std::unique_ptr<QTcpSocket>> idle;
+    std::vector<std::unique_ptr<QTcpSocket>> dripping;
+    for (int i = 0; i < kEach; ++i) {
+        for (auto *list : {&idle, &dripping}) {
+            list->push_back(std::make_unique<QTcpSocket>());
+            list->back()->connectToHost(QHostAddress::LocalHost, port);
+            QVERIFY(list->back()->waitForConnected(3000));
+        }
+    }
+    const QByteArray request = "GET /x?op=3&list_cat=5 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: " + QByteArray(200, 'a');
+    int sent = 0;
+    auto drip = [&] {
+        for (auto &socket : dripping) {
+            if (socket->state() == QAbstractSocket::ConnectedState) {
+                socket->write(request.mid(sent % request.size(), 1));
+                socket->flush();
+            }
+        }
+        ++sent;
+    };
+
+    // Others are answered while the slow ones hold their connections.
+    drip();
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(httpRequest(port, "/x?op=7&mode=1&count=1&title=a").status, 200);
+    QVERIFY2(timer.elapsed() < 1000, QByteArray::number(timer.elapsed()).constData());
+
+    // A byte every 100 ms does not keep a connection: the head's deadline
+    // counts from its first byte. Idle connections are closed as well.
+    timer.restart();
+    while (timer.elapsed() < 2000) {
+        drip();
+        QTest::qWait(100);
+    }
+    int idleOpen = 0;
+    int drippingOpen = 0;
+    for (auto &socket : idle)
+        idleOpen += !closedByServer(*socket, 10);
+    for (auto &socket : dripping)
+        drippingOpen += !closedByServer(*socket, 10);
+    QCOMPARE(idleOpen, 0);
+    QCOMPARE(drippingOpen, 0);
+    QCOMPARE(httpRequest(port, "/x?op=3&list_cat=5").status, 200);
+}
+
+void TestCatalogueServer::headerFlood_data()
+{
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("lineLength");
+    QTest::newRow("too many bytes") << 3000 << 60;
+    QTest::newRow("too many fields") << 100 << 6;
+}
+
+void TestCatalogueServer::headerFlood()
+{
+    QFETCH(int, lines);
+    QFETCH(int, lineLength);
+
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, m_port);
+    QVERIFY(socket.waitForConnected(3000));
+    socket.write("GET /x?op=3&list_cat=5 HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    const QByteArray line = "X-Pad: " + QByteArray(lineLength, 'p') + "\r\n";
+    for (int i = 0; i < lines && socket.state() == QAbstractSocket::ConnectedState; ++i)
+        socket.write(line);
+    socket.write("\r\n");
+    socket.flush();
+    QByteArray reply;
+    QElapsedTimer timer;
+    timer.start();
+    while (!reply.contains("\r\n") && timer.elapsed() < 5000 && socket.state() == QAbstractSocket::ConnectedState) {
+        socket.waitForReadyRead(100);
+        reply += socket.readAll();
+    }
+    reply += socket.readAll();
+    QVERIFY2(reply.startsWith("HTTP/1.1 431 "), reply.left(80).constData());
+    QVERIFY(closedByServer(socket, 3000));
+    QCOMPARE(httpRequest(m_port, "/x?op=3&list_cat=5").status, 200);
+}
+
+void TestCatalogueServer::swappedInLinkIsRefused()
+{
+    // A library of its own: its files are swapped for links while it serves.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString library = dir.filePath(QStringLiteral("library"));
+    QVERIFY(QDir().mkpath(library + QStringLiteral("/sub")));
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("outside/sub"))));
+    const QByteArray secret = "secret bytes outside the library";
+    for (const QString &name : {QStringLiteral("outside/secret.mp3"), QStringLiteral("outside/sub/Probe B - In Folder.mp3")}) {
+        QFile file(dir.filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(secret);
+    }
+    for (const QString &name : {QStringLiteral("Probe A - Top.mp3"), QStringLiteral("sub/Probe B - In Folder.mp3")}) {
+        QFile file(library + QLatin1Char('/') + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("music bytes");
+    }
+    CatalogueServerProcess server(QStringLiteral(CATALOGUE_SERVER), library);
+    const quint16 port = portOf(server);
+    QVERIFY(port != 0);
+    // Ids follow the files' relative paths: 1 is "Probe A - Top.mp3".
+    QCOMPARE(httpRequest(port, "/song/1/x.mp3").body, QByteArray("music bytes"));
+    QCOMPARE(httpRequest(port, "/song/2/x.mp3").body, QByteArray("music bytes"));
+
+    // The file becomes a link to a file outside; the folder on the way
+    // becomes a link to a folder outside.
+    QVERIFY(QFile::remove(library + QStringLiteral("/Probe A - Top.mp3")));
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("outside/secret.mp3")), library + QStringLiteral("/Probe A - Top.mp3")));
+    QVERIFY(QDir(library + QStringLiteral("/sub")).removeRecursively());
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("outside/sub")), library + QStringLiteral("/sub")));
+    for (const QByteArray target : {"/song/1/x.mp3", "/song/2/x.mp3"}) {
+        const HttpReply reply = httpRequest(port, target);
+        QCOMPARE(reply.status, 404);
+        QVERIFY(!reply.body.contains(secret));
+    }
 }
 
 void TestCatalogueServer::commandLineErrors_data()
@@ -726,18 +893,25 @@ void TestCatalogueServer::generatorIsDeterministic()
 void TestCatalogueServer::stopsOnSignal_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::addColumn<bool>("afterRequest");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << true;
+    QTest::newRow("SIGINT") << int(SIGINT) << true;
+    // The signal may come before the server has started serving.
+    QTest::newRow("SIGTERM right after listening") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT right after listening") << int(SIGINT) << false;
 }
 
 void TestCatalogueServer::stopsOnSignal()
 {
     QFETCH(int, signalNumber);
+    QFETCH(bool, afterRequest);
 
-    QProcess process;
-    quint16 port = 0;
-    QVERIFY(startServer(process, {QStringLiteral("--port"), QStringLiteral("0"), m_library}, port));
-    QCOMPARE(httpRequest(port, "/x?op=3&list_cat=5").status, 200);
+    CatalogueServerProcess server(QStringLiteral(CATALOGUE_SERVER), m_library);
+    const quint16 port = portOf(server);
+    QVERIFY(port != 0);
+    QProcess &process = server.process();
+    if (afterRequest)
+        QCOMPARE(httpRequest(port, "/x?op=3&list_cat=5").status, 200);
     QVERIFY(::kill(pid_t(process.processId()), signalNumber) == 0);
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);

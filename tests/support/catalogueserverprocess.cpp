@@ -2,9 +2,12 @@
 
 #include <QElapsedTimer>
 
-CatalogueServerProcess::CatalogueServerProcess(const QString &program, const QString &library)
+CatalogueServerProcess::CatalogueServerProcess(const QString &program, const QString &library,
+                                               const QStringList &extraArguments)
 {
-    m_process.start(program, {QStringLiteral("--port"), QStringLiteral("0"), library});
+    m_process.setProcessChannelMode(QProcess::SeparateChannels);
+    m_process.start(program, QStringList{QStringLiteral("--port"), QStringLiteral("0")} + extraArguments
+                                 + QStringList{library});
     if (!m_process.waitForStarted(5000))
         return;
     QElapsedTimer clock;
@@ -13,8 +16,10 @@ CatalogueServerProcess::CatalogueServerProcess(const QString &program, const QSt
         m_process.waitForReadyRead(200);
     const QByteArray line = m_process.readLine().trimmed();
     const qsizetype at = line.indexOf("http://");
-    if (line.startsWith("listening on ") && at >= 0)
-        m_baseUrl = line.mid(at);
+    if (!line.startsWith("listening on ") || at < 0)
+        return;
+    m_baseUrl = line.mid(at);
+    m_port = quint16(m_baseUrl.mid(m_baseUrl.lastIndexOf(':') + 1).toUInt());
 }
 
 CatalogueServerProcess::~CatalogueServerProcess()
