@@ -7,6 +7,7 @@
 // Input: one reply body, as the catalogue might send it.
 #include "gbk.h"
 #include "songlistmodel.h"
+#include "songresolver.h"
 #include "wire.h"
 
 #include <cstdint>
@@ -51,6 +52,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     check(wire::textBetweenBytes(reply, "<lrcid>", "</lrcid>")
               == wire::textBetween(text, QStringLiteral("<lrcid>"), QStringLiteral("</lrcid>")),
           "lyrics id field");
+
+    // The playable address combined from the reply: one replacement of the
+    // encode text's last segment by the decode text, or nothing without an
+    // encode text.
+    const SongAddress address = songAddressFromReply(text);
+    check(address.encodeText.isEmpty()
+              ? address.address.isEmpty()
+              : address.address.size()
+                  == address.encodeText.size() - address.encodeLastSegment.size() + address.decodeText.size(),
+          "address combination");
+    if (isWebAddress(address.address))
+        check(address.address.trimmed().startsWith(QLatin1String("http"), Qt::CaseInsensitive), "web address");
+    const QByteArray lyrics = wire::lyricsPath(wire::textBetween(text, QStringLiteral("<lrcid>"), QStringLiteral("</lrcid>")));
+    check(lyrics.startsWith("/bdlrc/") && lyrics.endsWith(".lrc") && !lyrics.contains("/../"), "lyrics path");
 
     SongListModel fromBytes;
     SongListModel fromText;
