@@ -78,10 +78,43 @@ QString PlaybackController::nowPlayingNameOf(int row) const
     return song.title + QStringLiteral(" - ") + song.singer;
 }
 
-void PlaybackController::setNowPlayingName(const QString &name)
+void PlaybackController::setNowPlaying(const QString &name, const QString &title, const QString &artist)
 {
     m_nowPlayingName = name;
+    m_nowTitle = title;
+    m_nowArtist = artist;
     emit nowPlayingNameChanged(name);
+}
+
+namespace {
+
+// "mm:ss" (or "h:mm:ss") as microseconds; -1 for anything else.
+qint64 microseconds(const QString &clock)
+{
+    const QStringList parts = clock.split(QLatin1Char(':'));
+    if (clock.isEmpty() || parts.size() > 3)
+        return -1;
+    qint64 seconds = 0;
+    for (const QString &part : parts) {
+        bool ok = false;
+        const int value = part.toInt(&ok);
+        if (!ok || value < 0)
+            return -1;
+        seconds = seconds * 60 + value;
+    }
+    return seconds * 1000000;
+}
+
+} // namespace
+
+qint64 PlaybackController::positionMicroseconds() const
+{
+    return microseconds(m_player.currentPositionString());
+}
+
+qint64 PlaybackController::durationMicroseconds() const
+{
+    return microseconds(m_player.durationString());
 }
 
 void PlaybackController::playSelectedSong()
@@ -90,7 +123,7 @@ void PlaybackController::playSelectedSong()
     const std::optional<ResolvedSong> resolved = m_resolver.resolveRow(row);
     if (!resolved)
         return;
-    setNowPlayingName(nowPlayingNameOf(row));
+    setNowPlaying(nowPlayingNameOf(row), m_songs.song(row).title, m_songs.song(row).singer);
     m_player.setUrl(playable(resolved->address.address));
 }
 
@@ -118,7 +151,7 @@ void PlaybackController::switchToNextSong()
                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 
     const ResolvedSong resolved = m_resolver.resolveKey(m_resolver.songKeyOf(next));
-    setNowPlayingName(nowPlayingNameOf(next));
+    setNowPlaying(nowPlayingNameOf(next), m_songs.song(next).title, m_songs.song(next).singer);
     emit searchTextChanged(m_nowPlayingName);
     m_player.setUrl(playable(resolved.address.address));
     m_switchTimer.stop();
@@ -143,6 +176,10 @@ void PlaybackController::onPlayStateChanged()
         emit stopEnabledChanged(r.stopItem == StateReaction::Item::Enabled);
     if (r.propertiesItem != StateReaction::Item::Unchanged)
         emit propertiesEnabledChanged(r.propertiesItem == StateReaction::Item::Enabled);
+    const int state = m_player.playState();
+    emit playerStateChanged(state);
+    if (state == MediaPlayer::Playing)
+        emit trackChanged(m_nowTitle, m_nowArtist, durationMicroseconds(), m_player.url());
 }
 
 void PlaybackController::togglePlayPause()
@@ -155,6 +192,18 @@ void PlaybackController::togglePlayPause()
         m_player.play();
     // The button toggled itself on the click; its face follows the player.
     emit pauseFaceChanged(m_player.playState() == MediaPlayer::Playing);
+}
+
+void PlaybackController::play()
+{
+    if (m_player.playState() != MediaPlayer::Playing)
+        togglePlayPause();
+}
+
+void PlaybackController::pause()
+{
+    if (m_player.playState() == MediaPlayer::Playing)
+        togglePlayPause();
 }
 
 void PlaybackController::stopPlayback()
@@ -174,7 +223,7 @@ void PlaybackController::openLocalFile()
     if (path.isEmpty() || path == m_player.url())
         return;
     m_player.setUrl(path);
-    setNowPlayingName(localBaseName(path));
+    setNowPlaying(localBaseName(path), localBaseName(path), QString());
 }
 
 MediaProperties PlaybackController::mediaProperties() const

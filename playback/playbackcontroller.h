@@ -39,6 +39,9 @@ public:
                        QItemSelectionModel &selection, Dialogs &dialogs, QObject *parent = nullptr);
 
     const QString &nowPlayingName() const { return m_nowPlayingName; }
+    // Where the song is, in microseconds; -1 while not known.
+    qint64 positionMicroseconds() const;
+    qint64 durationMicroseconds() const;
     MediaProperties mediaProperties() const;
 
     // The timers, for the window's tests and tools: 缓冲时钟, 实时时钟,
@@ -55,6 +58,9 @@ public slots:
     void playSelectedSong();
     void switchToNextSong();
     void togglePlayPause();
+    // Play or pause only (media keys): nothing when already so.
+    void play();
+    void pause();
     void stopPlayback();
     void selectChannel(PlaybackController::Channel channel);
     void openLocalFile();
@@ -76,11 +82,16 @@ signals:
     void propertiesEnabledChanged(bool enabled);    // 属性(&R)
     void channelChanged(PlaybackController::Channel channel);
     void filePropertiesRequested(const MediaProperties &properties);
+    // The player's published state, as it reports it.
+    void playerStateChanged(int state);
+    // What plays, once it plays: its title and singer (a local file: its
+    // name, no singer), its length in microseconds (-1: not known), its address.
+    void trackChanged(const QString &title, const QString &artist, qint64 lengthUs, const QString &url);
 
 private:
     int currentRow() const;
     QString nowPlayingNameOf(int row) const;
-    void setNowPlayingName(const QString &name);
+    void setNowPlaying(const QString &name, const QString &title, const QString &artist);
 
     MediaPlayer &m_player;
     SongResolver &m_resolver;
@@ -88,6 +99,8 @@ private:
     QItemSelectionModel &m_selection;
     Dialogs &m_dialogs;
     QString m_nowPlayingName;
+    QString m_nowTitle;
+    QString m_nowArtist;
     bool m_continuousPlay = false;
     bool m_randomPlay = false;
 

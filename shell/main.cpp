@@ -37,6 +37,7 @@ int main(int argc, char *argv[])
     dialogs.setParentWindow(&box.window());
     QObject::connect(&box.window(), &MainWindow::exitRequested, &app, &QApplication::quit);
     box.start();
+    box.offerOnSessionBus();
     const int rc = QApplication::exec();
     tray.remove();
     // A transfer still running ends here: its partial file is removed and

@@ -35,6 +35,8 @@ public slots:
     void hideToTray();
     void showFromTray();
     void refresh();
+    // Ends the program as the close button and the tray's 退出(&X) do.
+    void exitProgram();
 
 signals:
     // The user ended the program (close button or the tray menu's exit).
@@ -59,7 +61,6 @@ private:
     void connectLyrics();
     void connectVolume();
     void connectKeyboard();
-    void exitProgram();
     bool isBareSkin(const QPoint &pos) const;
 
     Subsystems &m_subsystems;

@@ -1,6 +1,9 @@
 #include "musicbox.h"
 
 #include "mainwindow.h"
+#include "mprisservice.h"
+
+#include <QDBusConnection>
 
 Subsystems::Subsystems(const Services &s)
     : catalogue(s.http, s.catalogueUrl), selection(&songs), resolver(catalogue, songs),
@@ -17,6 +20,29 @@ MusicBox::MusicBox(const Services &services)
 }
 
 MusicBox::~MusicBox() = default;
+
+bool MusicBox::offerOnSessionBus()
+{
+    auto mpris = std::make_unique<MprisService>();
+    PlaybackController &playback = m_subsystems.playback;
+    MainWindow *window = m_window.get();
+    QObject::connect(mpris.get(), &MprisService::raiseRequested, window, &MainWindow::showFromTray);
+    QObject::connect(mpris.get(), &MprisService::quitRequested, window, &MainWindow::exitProgram);
+    QObject::connect(mpris.get(), &MprisService::playPauseRequested, &playback, &PlaybackController::togglePlayPause);
+    QObject::connect(mpris.get(), &MprisService::playRequested, &playback, &PlaybackController::play);
+    QObject::connect(mpris.get(), &MprisService::pauseRequested, &playback, &PlaybackController::pause);
+    QObject::connect(mpris.get(), &MprisService::stopRequested, &playback, &PlaybackController::stopPlayback);
+    // The next row, as continuous play would go on (a random one with
+    // random play).
+    QObject::connect(mpris.get(), &MprisService::nextRequested, &playback, &PlaybackController::switchToNextSong);
+    QObject::connect(&playback, &PlaybackController::playerStateChanged, mpris.get(), &MprisService::setPlayState);
+    QObject::connect(&playback, &PlaybackController::trackChanged, mpris.get(), &MprisService::setTrack);
+    mpris->setPositionSource([&playback] { return playback.positionMicroseconds(); });
+    if (!mpris->registerOn(QDBusConnection::sessionBus()))
+        return false;
+    m_mpris = std::move(mpris);
+    return true;
+}
 
 void MusicBox::start()
 {

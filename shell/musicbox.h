@@ -20,6 +20,7 @@ class Dialogs;
 class Downloader;
 class HttpClient;
 class MainWindow;
+class MprisService;
 class MediaPlayer;
 class Registry;
 class SystemVolume;
@@ -71,10 +72,15 @@ public:
     // Shows the window and runs its created step.
     void start();
 
+    // Offers the player on the session bus (MPRIS2) for media keys and the
+    // desktop's sound menu; false when there is no bus or the name is taken.
+    bool offerOnSessionBus();
+
     Subsystems &subsystems() { return m_subsystems; }
     MainWindow &window() { return *m_window; }
 
 private:
     Subsystems m_subsystems;
     std::unique_ptr<MainWindow> m_window;
+    std::unique_ptr<MprisService> m_mpris;
 };
