@@ -492,7 +492,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_volumeThumb) {
         VolumeControl &volume = m_subsystems.volume;
-        auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *mouse = dynamic_cast<QMouseEvent *>(event); // the thumb gets other events too
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             if (mouse->button() == Qt::LeftButton)
