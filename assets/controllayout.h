@@ -40,7 +40,9 @@ struct Control
 
 inline constexpr Colour kPeach = {254, 218, 186};
 inline constexpr Colour kSilver = {192, 192, 192};
-inline constexpr Colour kSearchIdle = {128, 128, 128};
+// The grey of the search captions: at least 4.5:1 against the skin behind
+// them (the search strip's well), as 12-pixel text needs.
+inline constexpr Colour kSearchIdle = {132, 132, 132};
 inline constexpr Colour kHeaderText = {200, 206, 216};
 
 inline constexpr int kWindowWidth = 580;
@@ -75,8 +77,9 @@ inline constexpr Control kControls[] = {
     {"停止按钮", K::Button, 54, 311, 13, 13, nullptr, {}, "stopsmall_normal", "stopsmall_hover"},
     {"标签8", K::Picture, 11, 289, 557, 48, nullptr, {}, "controlbar"},
     {"图形按钮1", K::Button, 266, 32, 17, 18, nullptr, {}, "dropdown_normal", "dropdown_hover", "dropdown_pressed"},
-    {"标签4", K::Picture, 200, 61, 372, 17, "歌曲名称", kHeaderText, "header"},
-    {"标签3", K::Picture, 49, 61, 150, 17, "演唱歌手", kHeaderText, "header"},
+    // Over the list's columns: number, title, singer.
+    {"标签4", K::Picture, 200, 61, 372, 17, "演唱歌手", kHeaderText, "header"},
+    {"标签3", K::Picture, 49, 61, 150, 17, "歌曲名称", kHeaderText, "header"},
     {"标签2", K::Picture, 8, 61, 40, 17, "序号", kHeaderText, "header"},
     {"搜索框", K::Edit, 85, 32, 182, 18},
     {"关键字框", K::Combo, 84, 31, 200, 20},

@@ -15,7 +15,8 @@ ImageButton::ImageButton(QWidget *parent) : QAbstractButton(parent)
 
 QSize ImageButton::sizeHint() const
 {
-    return m_normal.isNull() ? QSize(16, 16) : m_normal.size();
+    // In window units: a 2x picture is as large as its 1x one.
+    return m_normal.isNull() ? QSize(16, 16) : m_normal.deviceIndependentSize().toSize();
 }
 
 QPixmap ImageButton::keyed(const QPixmap &picture) const

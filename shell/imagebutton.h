@@ -5,8 +5,9 @@
 
 // A button drawn only with pictures: one per state (normal, pointer over,
 // pressed, and checked for two-state buttons). Each picture is drawn from
-// the top-left corner and clipped to the button. Pixels of the key colour,
-// when one is set, are left out of the pictures.
+// the top-left corner and clipped to the button; a picture with a device
+// pixel ratio (a 2x picture) is drawn at its size in window units. Pixels of
+// the key colour, when one is set, are left out of the pictures.
 class ImageButton : public QAbstractButton
 {
     Q_OBJECT

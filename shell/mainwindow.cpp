@@ -7,6 +7,7 @@
 #include "imagebutton.h"
 #include "musicbox.h"
 #include "picturelabel.h"
+#include "placement.h"
 #include "transparentlabel.h"
 #include "tray.h"
 #include "volumethumb.h"
@@ -30,9 +31,20 @@
 
 namespace {
 
+// A skin picture at the screens' density: on a high-density screen the one
+// painted at twice the resolution ("play@2x.png"), marked so that it draws at
+// the size of the 1x picture in window units.
 QPixmap skinPicture(const char *name)
 {
-    return QPixmap(QStringLiteral(":/skin/%1.png").arg(QLatin1String(name)));
+    const QString base = QStringLiteral(":/skin/%1").arg(QLatin1String(name));
+    if (qGuiApp->devicePixelRatio() > 1.0) {
+        QPixmap sharp(base + QStringLiteral("@2x.png"));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2.0);
+            return sharp;
+        }
+    }
+    return QPixmap(base + QStringLiteral(".png"));
 }
 
 QColor colour(layout::Colour c)
@@ -108,7 +120,12 @@ MainWindow::MainWindow(Subsystems &subsystems, Tray &tray, QWidget *parent)
     setWindowTitle(QStringLiteral("音乐播放器"));
     setWindowIcon(QIcon(skinPicture("app")));
     setFixedSize(layout::kWindowWidth, layout::kWindowHeight);
-    move(layout::kWindowX, layout::kWindowY);
+    // At its usual place, unless that runs off the screen's free area.
+    const QPoint usual(layout::kWindowX, layout::kWindowY);
+    QScreen *start = QGuiApplication::screenAt(usual);
+    if (!start)
+        start = QGuiApplication::primaryScreen();
+    move(start ? startPosition(start->availableGeometry(), size(), usual) : usual);
     setMouseTracking(true);
     setStyleSheet(QString::fromUtf8(kControlStyle));
     installAccessibility();
@@ -557,7 +574,7 @@ bool MainWindow::eventFilter(QObject *watched, QEvent *event)
     }
     if (watched == m_volumeThumb) {
         VolumeControl &volume = m_subsystems.volume;
-        auto *mouse = static_cast<QMouseEvent *>(event);
+        auto *mouse = dynamic_cast<QMouseEvent *>(event); // the thumb gets other events too
         switch (event->type()) {
         case QEvent::MouseButtonPress:
             if (mouse->button() == Qt::LeftButton)
@@ -581,9 +598,12 @@ void MainWindow::onMainWindowCreated()
 {
     m_subsystems.playOptions.readAtStart();
 
-    // Red skin pixels are holes: neither drawn nor clickable.
-    if (!m_skin.isNull())
-        setMask(m_skin.createMaskFromColor(QColor(255, 0, 0), Qt::MaskInColor));
+    // Red skin pixels are holes: neither drawn nor clickable. The mask is in
+    // window units, so it comes from the 1x skin; the 2x skin has the same
+    // holes as whole 2x2 blocks.
+    const QPixmap shape(QStringLiteral(":/skin/skin.png"));
+    if (!shape.isNull())
+        setMask(shape.createMaskFromColor(QColor(255, 0, 0), Qt::MaskInColor));
 
     m_subsystems.volume.initVolume();
 

@@ -4,7 +4,8 @@
 #include <QWidget>
 
 // A picture drawn from the top-left corner and clipped to the label, or
-// repeated across it when tiled; optionally with a centred caption.
+// repeated across it when tiled; optionally with a centred caption. A picture
+// with a device pixel ratio (a 2x picture) is drawn at its size in window units.
 class PictureLabel : public QWidget
 {
     Q_OBJECT

@@ -4,12 +4,15 @@
 #include "gbk.h"
 #include "mainwindow.h"
 #include "offscreen.h"
+#include "picturelabel.h"
+#include "placement.h"
 #include "playoptions.h"
 #include "songlistmodel.h"
 #include "transparentlabel.h"
 #include "windowservices.h"
 
 #include <QAction>
+#include <QBitmap>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -18,6 +21,9 @@
 #include <QSignalSpy>
 #include <QTreeView>
 #include <QtTest>
+
+#include <cmath>
+#include <functional>
 
 namespace {
 
@@ -72,6 +78,11 @@ private slots:
     void controlsStandAtTheirPlaces_data();
     void controlsStandAtTheirPlaces();
     void skinRedPixelsAreHoles();
+    void headerCaptionsNameTheirColumns();
+    void searchCaptionsStandOutFromTheSkin();
+    void startPosition_data();
+    void startPosition();
+    void skinIsDrawnAtTheScreensDensity();
     void menusStartInTheirStates();
     void emptySearchIsRefused();
     void searchSendsTheTextAsTypedAndFillsRows();
@@ -179,9 +190,9 @@ void MainWindowTest::controlsStandAtTheirPlaces_data()
         {"下载提示透明标签", {424, 32, 136, 16}, "", {255, 0, 255}},
         {"刷新透明标签", {330, 32, 30, 18}, "刷新", {128, 224, 0}},
         {"缓冲标签", {100, 6, 350, 16}, "准备就绪", {192, 192, 192}},
-        {"搜索透明标签", {294, 32, 30, 18}, "搜索", {128, 128, 128}},
+        {"搜索透明标签", {294, 32, 30, 18}, "搜索", {132, 132, 132}},
         {"提示标签", {8, 4, 70, 20}, " 沐弦音乐盒", {192, 192, 192}},
-        {"提示透明标签", {20, 33, 60, 18}, "歌名或歌手", {128, 128, 128}},
+        {"提示透明标签", {20, 33, 60, 18}, "歌名或歌手", {132, 132, 132}},
     };
     for (const Control &c : controls)
         QTest::newRow(c.name) << QString::fromUtf8(c.name) << c.geometry << QString::fromUtf8(c.text) << c.colour;
@@ -224,6 +235,152 @@ void MainWindowTest::skinRedPixelsAreHoles()
     QCOMPARE(list->columnWidth(2), 355);
     // The stop button covers the small one beneath it.
     QCOMPARE(m_window->childAt(60, 317)->objectName(), QStringLiteral("停止图形按钮"));
+}
+
+void MainWindowTest::headerCaptionsNameTheirColumns()
+{
+    createWindow();
+    auto *list = child<QTreeView>(m_window, "播放列表框");
+    const struct {
+        const char *strip;
+        QRect geometry;
+        const char *caption;
+        int column;
+    } strips[] = {
+        {"标签2", {8, 61, 40, 17}, "序号", SongListModel::NumberColumn},
+        {"标签3", {49, 61, 150, 17}, "歌曲名称", SongListModel::TitleColumn},
+        {"标签4", {200, 61, 372, 17}, "演唱歌手", SongListModel::SingerColumn},
+    };
+    for (const auto &s : strips) {
+        auto *strip = child<PictureLabel>(m_window, s.strip);
+        QVERIFY(strip);
+        QCOMPARE(strip->geometry(), s.geometry);
+        QCOMPARE(strip->caption(), QString::fromUtf8(s.caption));
+        // The caption's middle lies over the column it names.
+        const int left = list->x() + list->columnViewportPosition(s.column);
+        const int middle = strip->geometry().center().x();
+        QVERIFY2(middle >= left && middle < left + list->columnWidth(s.column), s.strip);
+    }
+}
+
+// WCAG 2 relative luminance and contrast ratio.
+static double luminance(QRgb c)
+{
+    auto linear = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(qRed(c)) + 0.7152 * linear(qGreen(c)) + 0.0722 * linear(qBlue(c));
+}
+
+static double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+void MainWindowTest::searchCaptionsStandOutFromTheSkin()
+{
+    // Against every skin pixel under the label, at both resolutions: at
+    // least 4.5:1, as 12-pixel text needs, and still a neutral grey.
+    createWindow();
+    for (const char *name : {"搜索透明标签", "提示透明标签"}) {
+        auto *label = child<TransparentLabel>(m_window, name);
+        QVERIFY(label);
+        const QColor text = label->textColour();
+        QVERIFY(text.red() == text.green() && text.green() == text.blue());
+        for (const int scale : {1, 2}) {
+            const QImage skin(scale == 1 ? QStringLiteral(":/skin/skin.png") : QStringLiteral(":/skin/skin@2x.png"));
+            QCOMPARE(skin.size(), QSize(580, 352) * scale);
+            const QRect under(label->geometry().topLeft() * scale, label->geometry().size() * scale);
+            double worst = 21;
+            for (int y = under.top(); y <= under.bottom(); ++y)
+                for (int x = under.left(); x <= under.right(); ++x)
+                    worst = std::min(worst, contrast(text.rgb(), skin.pixel(x, y)));
+            QVERIFY2(worst >= 4.5, qPrintable(QStringLiteral("%1 at %2x: %3:1").arg(QString::fromUtf8(name)).arg(scale).arg(worst)));
+        }
+    }
+}
+
+void MainWindowTest::startPosition_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("fits at its usual place") << QRect(0, 0, 1024, 768) << QPoint(50, 50);
+    QTest::newRow("exactly fits") << QRect(0, 0, 630, 402) << QPoint(50, 50);
+    // 1280x800 at scale 2: the bottom would run off by two units.
+    QTest::newRow("moved up") << QRect(0, 0, 640, 400) << QPoint(50, 48);
+    QTest::newRow("moved left") << QRect(0, 0, 600, 768) << QPoint(20, 50);
+    QTest::newRow("below a top panel") << QRect(0, 64, 1024, 704) << QPoint(50, 64);
+    // 800x600 at scale 2: fits in neither direction.
+    QTest::newRow("too small") << QRect(0, 0, 400, 300) << QPoint(0, 0);
+    QTest::newRow("too small, beside a side panel") << QRect(48, 0, 500, 300) << QPoint(48, 0);
+    QTest::newRow("screen left of the primary") << QRect(-1280, 0, 1280, 1024) << QPoint(-580, 50);
+}
+
+void MainWindowTest::startPosition()
+{
+    QFETCH(QRect, available);
+    QFETCH(QPoint, expected);
+    const QPoint at = ::startPosition(available, QSize(580, 352), QPoint(50, 50));
+    QCOMPARE(at, expected);
+}
+
+// Runs under the 1x offscreen screen and again (ctest: mainwindow_2x) on an
+// 800x600 screen at QT_SCALE_FACTOR=2: 400x300 units, where the window cannot
+// fit whole and starts at the top-left corner.
+void MainWindowTest::skinIsDrawnAtTheScreensDensity()
+{
+    createWindow();
+    const int scale = m_window->devicePixelRatio() > 1 ? 2 : 1;
+    const QRect available = m_window->screen()->availableGeometry();
+    QCOMPARE(m_window->size(), QSize(580, 352));
+    QCOMPARE(m_window->pos(), ::startPosition(available, m_window->size(), QPoint(50, 50)));
+    if (available.size() == QSize(400, 300))
+        QCOMPARE(m_window->pos(), available.topLeft());
+
+    // The shape is in window units whatever the density: the 1x holes.
+    const QRegion shape = m_window->mask();
+    QCOMPARE(shape.boundingRect(), QRect(0, 0, 580, 352));
+    const QRegion holes(QPixmap(QStringLiteral(":/skin/skin.png")).createMaskFromColor(QColor(255, 0, 0), Qt::MaskInColor));
+    QCOMPARE(shape, holes);
+
+    // What the window shows is the pictures of its density pixel for pixel:
+    // at 2x the finer pictures, not enlarged 1x ones; keyed pixels show the
+    // skin below.
+    const QImage shot = m_window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    QCOMPARE(shot.size(), QSize(580, 352) * scale);
+    auto picture = [scale](const char *name) {
+        const QImage img(QStringLiteral(":/skin/%1%2.png").arg(QLatin1String(name), scale == 2 ? QStringLiteral("@2x") : QString()));
+        return img.convertToFormat(QImage::Format_RGB32);
+    };
+    const QImage skin = picture("skin");
+    const QImage play = picture("play");
+    const QImage edge = picture("edge_right");
+    const QImage header = picture("header");
+    const struct {
+        const char *what;
+        QRect area; // window units
+        std::function<QRgb(int, int)> expected; // by pixel of the shot
+    } areas[] = {
+        {"bare skin at the left frame", {0, 60, 6, 230}, [&](int x, int y) { return skin.pixel(x, y); }},
+        {"edge piece 标签15", {572, 60, 8, 18}, [&](int x, int y) { return edge.pixel(x - 572 * scale, y - 60 * scale); }},
+        {"keyed play button", {20, 302, 30, 30},
+         [&](int x, int y) {
+             const QRgb face = play.pixel(x - 20 * scale, y - 302 * scale);
+             return qRgb(255, 0, 0) == face ? skin.pixel(x, y) : face;
+         }},
+        {"tiled caption strip, above its caption", {49, 61, 150, 2},
+         [&](int x, int y) { return header.pixel((x - 49 * scale) % header.width(), y - 61 * scale); }},
+    };
+    for (const auto &a : areas) {
+        int wrong = 0;
+        const QRect pixels(a.area.topLeft() * scale, a.area.size() * scale);
+        for (int y = pixels.top(); y <= pixels.bottom(); ++y)
+            for (int x = pixels.left(); x <= pixels.right(); ++x)
+                wrong += (shot.pixel(x, y) & 0xffffff) != (a.expected(x, y) & 0xffffff);
+        QVERIFY2(wrong == 0, qPrintable(QStringLiteral("%1 at %2x: %3 pixels differ").arg(QString::fromUtf8(a.what)).arg(scale).arg(wrong)));
+    }
 }
 
 void MainWindowTest::menusStartInTheirStates()
@@ -462,7 +619,7 @@ void MainWindowTest::hoverColours()
     // Over the bare skin both reset; refresh takes its second colour.
     QVERIFY(!m_window->childAt(QPoint(300, 55)));
     movePointer(m_window, QPoint(300, 55));
-    QCOMPARE(search->textColour(), QColor(128, 128, 128));
+    QCOMPARE(search->textColour(), QColor(132, 132, 132));
     QCOMPARE(refresh->textColour(), QColor(0, 224, 128));
 }
 
