@@ -377,7 +377,7 @@ void MainWindow::connectCatalogue()
             [this] { m_subsystems.search.runSearch(m_searchBox->text()); });
     connect(m_keywordBox, &QComboBox::textActivated, &search, &SongSearch::chooseKeyword);
     connect(m_dropDownButton, &QAbstractButton::clicked, m_keywordBox, &QComboBox::showPopup);
-    connect(&search, &SongSearch::searchTextChanged, m_searchBox, &QLineEdit::setText);
+    connect(&search, &SongSearch::searchTextChanged, this, &MainWindow::showSearchText);
     connect(&m_subsystems.selection, &QItemSelectionModel::currentRowChanged, &search,
             [this](const QModelIndex &current) { m_subsystems.search.rowSelected(current.isValid() ? current.row() : -1); });
     connect(&m_subsystems.selection, &QItemSelectionModel::currentChanged, m_songView,
@@ -416,6 +416,13 @@ void MainWindow::connectCatalogue()
     });
 }
 
+void MainWindow::showSearchText(const QString &text)
+{
+    // A text written for the user shows from its start, however long.
+    m_searchBox->setText(text);
+    m_searchBox->setCursorPosition(0);
+}
+
 void MainWindow::showCatalogueFailure(const QString &reason)
 {
     if (m_statusLabel->text() != kCatalogueFailure)
@@ -445,7 +452,7 @@ void MainWindow::connectPlayback()
     connect(&playback, &PlaybackController::statusTextChanged, m_statusLabel, &QLabel::setText);
     connect(&playback, &PlaybackController::receptionTextChanged, m_receptionLabel, &QLabel::setText);
     connect(&playback, &PlaybackController::progressTextChanged, m_progressLabel, &QLabel::setText);
-    connect(&playback, &PlaybackController::searchTextChanged, m_searchBox, &QLineEdit::setText);
+    connect(&playback, &PlaybackController::searchTextChanged, this, &MainWindow::showSearchText);
     connect(&playback, &PlaybackController::pauseFaceChanged, m_playPauseButton, &QAbstractButton::setChecked);
     connect(&playback, &PlaybackController::stopEnabledChanged, m_stopItem, &QAction::setEnabled);
     connect(&playback, &PlaybackController::propertiesEnabledChanged, m_propertiesItem, &QAction::setEnabled);

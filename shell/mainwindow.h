@@ -56,6 +56,7 @@ private:
     void connectControls();
     void connectCatalogue();
     void showCatalogueFailure(const QString &reason);
+    void showSearchText(const QString &text);
     void connectPlayback();
     void connectDownloads();
     void connectLyrics();
