@@ -1,6 +1,8 @@
 #include "qtdialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -45,7 +47,18 @@ void QtDialogs::message(const QString &title, const QString &text, Icon icon)
 
 QString QtDialogs::openFile(const QString &title, const QString &filter)
 {
-    return QFileDialog::getOpenFileName(m_parent, title, QString(), qtFileFilter(filter));
+    const QString path = QFileDialog::getOpenFileName(m_parent, title, openFolder(), qtFileFilter(filter));
+    if (!path.isEmpty())
+        m_lastOpenFolder = QFileInfo(path).absolutePath();
+    return path;
+}
+
+QString QtDialogs::openFolder() const
+{
+    if (!m_lastOpenFolder.isEmpty())
+        return m_lastOpenFolder;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    return QFileInfo(music).isDir() ? music : QStandardPaths::writableLocation(QStandardPaths::HomeLocation);
 }
 
 QString QtDialogs::saveFile(const QString &title, const QString &filter,

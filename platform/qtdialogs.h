@@ -26,6 +26,11 @@ public:
     QString saveFile(const QString &title, const QString &filter,
                      const QString &proposedName) override;
 
+    // The folder the open dialog starts in: the user's music folder at
+    // first, then the folder of the last file chosen in this run.
+    QString openFolder() const;
+
 private:
     QPointer<QWidget> m_parent;
+    QString m_lastOpenFolder;
 };

@@ -9,6 +9,7 @@
 #include "qtdialogs.h"
 #include "qttray.h"
 #include "qturlopener.h"
+#include "translations.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -22,6 +23,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("musicbox"));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    loadQtTranslations(app);
 
     CurlHttpClient http;
     QSettingsRegistry registry;

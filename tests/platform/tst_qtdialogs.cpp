@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -149,11 +151,17 @@ void TestQtDialogs::openFileReturnsChosenPath()
     });
 
     QtDialogs dialogs;
+    // At first the dialog starts in the user's music folder (or home).
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    QCOMPARE(dialogs.openFolder(),
+             QFileInfo(music).isDir() ? music : QStandardPaths::writableLocation(QStandardPaths::HomeLocation));
     const QString chosen = dialogs.openFile(QStringLiteral("打开"), musicFilter);
 
     QCOMPARE(title, QStringLiteral("打开"));
     QCOMPARE(filters, QStringList{QStringLiteral("音乐文件(MP3,WMA,WAV,MID) (*.wav *.mid *.mp3 *.wma)")});
     QCOMPARE(chosen, song);
+    // Then where the last file came from, for the rest of the run.
+    QCOMPARE(dialogs.openFolder(), dir.path());
 }
 
 void TestQtDialogs::saveFileProposesNameAndCancelGivesEmpty()
