@@ -29,13 +29,17 @@ bool VolumeControl::open()
     return false;
 }
 
-void VolumeControl::initVolume()
+void VolumeControl::applyVolume(Levels levels)
 {
     if (!open())
         return;
-    const Levels levels = volumeLevel(m_offset, Use::StartUp);
     m_volume.setVolume(levels.left, levels.right);
     m_volume.close();
+}
+
+void VolumeControl::initVolume()
+{
+    applyVolume(volumeLevel(m_offset, Use::StartUp));
 }
 
 void VolumeControl::pressThumb(int x)
@@ -56,11 +60,7 @@ void VolumeControl::moveThumb(int x)
         ++m_offset;
         emit thumbOffsetChanged(m_offset);
     }
-    if (!open())
-        return;
-    const Levels levels = volumeLevel(m_offset, Use::Drag);
-    m_volume.setVolume(levels.left, levels.right);
-    m_volume.close();
+    applyVolume(volumeLevel(m_offset, Use::Drag));
 }
 
 void VolumeControl::releaseThumb()
@@ -75,11 +75,7 @@ void VolumeControl::stepThumb(int steps)
         m_offset = offset;
         emit thumbOffsetChanged(m_offset);
     }
-    if (!open())
-        return;
-    const Levels levels = volumeLevel(m_offset, Use::Drag);
-    m_volume.setVolume(levels.left, levels.right);
-    m_volume.close();
+    applyVolume(volumeLevel(m_offset, Use::Drag));
 }
 
 void VolumeControl::toggleMute(bool muted)

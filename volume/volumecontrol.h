@@ -54,6 +54,8 @@ signals:
 
 private:
     bool open();
+    // Opens the system volume, sets both channels, closes it.
+    void applyVolume(Levels levels);
 
     SystemVolume &m_volume;
     Dialogs &m_dialogs;

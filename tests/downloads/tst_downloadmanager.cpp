@@ -2,18 +2,13 @@
 // scripted catalogue on 127.0.0.1, or what the scripted player plays; the
 // save dialog and the downloader scripted; what the window would show read
 // from the manager's signals.
-#include "catalogue.h"
-#include "curlhttpclient.h"
 #include "downloadmanager.h"
 #include "fakedialogs.h"
 #include "fakedownloader.h"
 #include "fakemediaplayer.h"
-#include "fixtureserver.h"
 #include "gbk.h"
-#include "songlistmodel.h"
-#include "songresolver.h"
+#include "scriptedcatalogue.h"
 
-#include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QtTest>
@@ -37,19 +32,10 @@ private slots:
 
 private:
     QString hint() const { return m_hints->isEmpty() ? QString() : m_hints->last().first().toString(); }
-    void selectRow(int row)
-    {
-        m_selection->setCurrentIndex(row < 0 ? QModelIndex() : m_songs->index(row, 1),
-                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
+    void selectRow(int row) { m_c->selectRow(row); }
 
     QByteArray m_reply; // the song address reply
-    std::unique_ptr<FixtureServer> m_server;
-    std::unique_ptr<CurlHttpClient> m_http;
-    std::unique_ptr<Catalogue> m_catalogue;
-    std::unique_ptr<SongListModel> m_songs;
-    std::unique_ptr<QItemSelectionModel> m_selection;
-    std::unique_ptr<SongResolver> m_resolver;
+    std::unique_ptr<ScriptedCatalogue> m_c;
     std::unique_ptr<FakeMediaPlayer> m_player;
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<FakeDownloader> m_downloader;
@@ -62,20 +48,14 @@ void DownloadManagerTest::init()
 {
     QStandardPaths::setTestModeEnabled(true);
     m_reply = gbk::encode(QStringLiteral("<encode>http://127.0.0.1/song/7/tok</encode><decode>S.wma?x=1</decode>"));
-    m_server = std::make_unique<FixtureServer>();
-    m_server->setHandler([this](const QByteArray &) { return FixtureReply{200, m_reply}; });
-    m_http = std::make_unique<CurlHttpClient>(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
-    m_catalogue = std::make_unique<Catalogue>(*m_http, m_server->baseUrl());
-    m_songs = std::make_unique<SongListModel>();
-    m_songs->fillSongList(QStringLiteral("<name>歌手$$歌名</name><name>乙$$$$</name><name>Z$$zed</name>"
+    m_c = std::make_unique<ScriptedCatalogue>([this](const QByteArray &) { return FixtureReply{200, m_reply}; });
+    m_c->songs.fillSongList(QStringLiteral("<name>歌手$$歌名</name><name>乙$$$$</name><name>Z$$zed</name>"
                                          "<name>S/1$$T:2?</name>"),
                           0, QStringLiteral("沐弦软件"));
-    m_selection = std::make_unique<QItemSelectionModel>(m_songs.get());
-    m_resolver = std::make_unique<SongResolver>(*m_catalogue, *m_songs);
     m_player = std::make_unique<FakeMediaPlayer>();
     m_dialogs = std::make_unique<FakeDialogs>();
     m_downloader = std::make_unique<FakeDownloader>();
-    m_manager = std::make_unique<DownloadManager>(*m_downloader, *m_resolver, *m_songs, *m_selection, *m_player,
+    m_manager = std::make_unique<DownloadManager>(*m_downloader, m_c->resolver, m_c->songs, m_c->selection, *m_player,
                                                   *m_dialogs);
     m_hints = std::make_unique<QSignalSpy>(m_manager.get(), &DownloadManager::hintTextChanged);
     m_busy = std::make_unique<QSignalSpy>(m_manager.get(), &DownloadManager::busyChanged);
@@ -89,12 +69,7 @@ void DownloadManagerTest::cleanup()
     m_downloader.reset();
     m_dialogs.reset();
     m_player.reset();
-    m_resolver.reset();
-    m_selection.reset();
-    m_songs.reset();
-    m_catalogue.reset();
-    m_http.reset();
-    m_server.reset();
+    m_c.reset();
 }
 
 void DownloadManagerTest::progressTexts_data()
@@ -149,7 +124,7 @@ void DownloadManagerTest::aRowIsResolvedOfferedAndSaved()
     m_dialogs->setSaveFileResult(QStringLiteral("/tmp/chosen/歌手 - 歌名.wma"));
     m_manager->startDownload();
 
-    QCOMPARE(m_server->targets().size(), 1);
+    QCOMPARE(m_c->server.targets().size(), 1);
     const FakeDialogs::FileRequest asked = m_dialogs->saveRequests().value(0);
     QCOMPARE(asked.title, QStringLiteral("把 歌手 - 歌名.wma 下载保存到我的电脑"));
     QCOMPARE(asked.filter, QStringLiteral("音乐文件(MP3,WMA,WAV,MID)|*.wav;*.mid;*.mp3;*.wma;"));
@@ -194,7 +169,7 @@ void DownloadManagerTest::whatPlaysIsSavedWhenNoRowIsSelected()
     m_player->report(3);
     m_dialogs->setSaveFileResult(QStringLiteral("/tmp/t.mp3"));
     m_manager->startDownload();
-    QVERIFY(m_server->targets().isEmpty());
+    QVERIFY(m_c->server.targets().isEmpty());
     QCOMPARE(m_dialogs->saveRequests().value(0).title, QStringLiteral("把 T - S.mp3 下载保存到我的电脑"));
     QCOMPARE(m_downloader->lastRequest().sourceUrl, QStringLiteral("http://127.0.0.1/song/1/x.mp3"));
 

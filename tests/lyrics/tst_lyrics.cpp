@@ -1,16 +1,11 @@
 // Lyrics without a window: the selected row resolved against a scripted
 // catalogue on 127.0.0.1, what reaches the desktop's web handler and what
 // the message boxes say.
-#include "catalogue.h"
-#include "curlhttpclient.h"
 #include "fakedialogs.h"
 #include "fakeurlopener.h"
-#include "fixtureserver.h"
 #include "lyrics.h"
-#include "songlistmodel.h"
-#include "songresolver.h"
+#include "scriptedcatalogue.h"
 
-#include <QItemSelectionModel>
 #include <QtTest>
 
 class LyricsTest : public QObject
@@ -51,24 +46,17 @@ void LyricsTest::openLyrics()
     QFETCH(QString, path);
     QFETCH(QString, message);
 
-    FixtureServer server;
-    server.setHandler([reply](const QByteArray &) { return FixtureReply{200, reply}; });
-    CurlHttpClient http(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
-    Catalogue catalogue(http, server.baseUrl());
-    SongListModel songs;
-    songs.fillSongList(QStringLiteral("<name>歌手$$歌名</name><name>Z$$zed</name>"), 0, QString());
-    QItemSelectionModel selection(&songs);
-    if (row >= 0)
-        selection.setCurrentIndex(songs.index(row, 1), QItemSelectionModel::ClearAndSelect);
-    SongResolver resolver(catalogue, songs);
+    ScriptedCatalogue c([reply](const QByteArray &) { return FixtureReply{200, reply}; });
+    c.songs.fillSongList(QStringLiteral("<name>歌手$$歌名</name><name>Z$$zed</name>"), 0, QString());
+    c.selectRow(row);
     FakeDialogs dialogs;
     FakeUrlOpener opener;
-    Lyrics lyrics(resolver, selection, dialogs, opener, server.baseUrl());
+    Lyrics lyrics(c.resolver, c.selection, dialogs, opener, c.server.baseUrl());
 
     lyrics.openLyrics();
 
-    QCOMPARE(server.targets().size(), row == 0 ? 1 : 0);
-    QCOMPARE(opener.opened(), path.isEmpty() ? QStringList() : QStringList{QString::fromLatin1(server.baseUrl()) + path});
+    QCOMPARE(c.server.targets().size(), row == 0 ? 1 : 0);
+    QCOMPARE(opener.opened(), path.isEmpty() ? QStringList() : QStringList{QString::fromLatin1(c.server.baseUrl()) + path});
     if (message.isEmpty()) {
         QVERIFY(dialogs.messages().isEmpty());
     } else {

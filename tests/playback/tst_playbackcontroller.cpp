@@ -2,33 +2,15 @@
 // the resolver over the real HTTP client and a scripted catalogue on
 // 127.0.0.1, a scripted player and scripted dialogs. No window: what the
 // window would show is read from the controller's signals.
-#include "catalogue.h"
-#include "curlhttpclient.h"
 #include "fakedialogs.h"
 #include "fakemediaplayer.h"
-#include "fixtureserver.h"
 #include "playbackcontroller.h"
-#include "songlistmodel.h"
-#include "songresolver.h"
+#include "scriptedcatalogue.h"
 
-#include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QtTest>
 
 namespace {
-
-// Song address replies name the key they were asked for, so a test sees
-// which row was resolved.
-FixtureReply catalogueReply(const QByteArray &target)
-{
-    FixtureReply reply;
-    if (target.startsWith("/x?op=12&")) {
-        const QByteArray key = target.mid(target.indexOf("title=") + 6);
-        reply.body = "<result><encode>http://127.0.0.1/song/7/tok</encode><decode>" + key.left(key.indexOf('&'))
-            + ".mp3</decode></result>";
-    }
-    return reply;
-}
 
 const char *kRows = "<name>甲$$一$$$$</name><name>乙$$$$</name><name>Z$$Zed$$$$</name><name>丁$$四$$$$</name>";
 
@@ -62,23 +44,17 @@ private slots:
     void propertiesDescribeTheMedia();
 
 private:
-    void selectRow(int row)
-    {
-        m_selection->setCurrentIndex(row < 0 ? QModelIndex() : m_songs->index(row, 1),
-                                     QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    }
-    QList<QByteArray> targets() const { return m_server->targets(); }
+    void selectRow(int row) { m_c->selectRow(row); }
+    QList<QByteArray> targets() const { return m_c->server.targets(); }
     const QTimer &timer(const char *name) const
     {
         return *m_controller->findChild<QTimer *>(QString::fromUtf8(name));
     }
 
-    std::unique_ptr<FixtureServer> m_server;
-    std::unique_ptr<CurlHttpClient> m_http;
-    std::unique_ptr<Catalogue> m_catalogue;
-    std::unique_ptr<SongListModel> m_songs;
-    std::unique_ptr<QItemSelectionModel> m_selection;
-    std::unique_ptr<SongResolver> m_resolver;
+    std::unique_ptr<ScriptedCatalogue> m_c;
+    SongListModel *m_songs = nullptr;
+    QItemSelectionModel *m_selection = nullptr;
+    SongResolver *m_resolver = nullptr;
     std::unique_ptr<FakeMediaPlayer> m_player;
     std::unique_ptr<FakeDialogs> m_dialogs;
     std::unique_ptr<PlaybackController> m_controller;
@@ -86,14 +62,11 @@ private:
 
 void PlaybackControllerTest::init()
 {
-    m_server = std::make_unique<FixtureServer>();
-    m_server->setHandler(catalogueReply);
-    m_http = std::make_unique<CurlHttpClient>(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000));
-    m_catalogue = std::make_unique<Catalogue>(*m_http, m_server->baseUrl());
-    m_songs = std::make_unique<SongListModel>();
+    m_c = std::make_unique<ScriptedCatalogue>(echoSongAddress);
+    m_songs = &m_c->songs;
+    m_selection = &m_c->selection;
+    m_resolver = &m_c->resolver;
     m_songs->fillSongList(QString::fromUtf8(kRows), 0, QStringLiteral("沐弦软件"));
-    m_selection = std::make_unique<QItemSelectionModel>(m_songs.get());
-    m_resolver = std::make_unique<SongResolver>(*m_catalogue, *m_songs);
     m_player = std::make_unique<FakeMediaPlayer>();
     m_dialogs = std::make_unique<FakeDialogs>();
     m_controller = std::make_unique<PlaybackController>(*m_player, *m_resolver, *m_songs, *m_selection, *m_dialogs);
@@ -104,12 +77,7 @@ void PlaybackControllerTest::cleanup()
     m_controller.reset();
     m_dialogs.reset();
     m_player.reset();
-    m_resolver.reset();
-    m_selection.reset();
-    m_songs.reset();
-    m_catalogue.reset();
-    m_http.reset();
-    m_server.reset();
+    m_c.reset();
 }
 
 void PlaybackControllerTest::stateTable_data()
@@ -253,7 +221,7 @@ void PlaybackControllerTest::continuousPlayMovesToTheNextRow()
     selectRow(0);
     m_controller->playSelectedSong();
     m_player->report(3);
-    m_server->clearTargets();
+    m_c->server.clearTargets();
     QSignalSpy search(m_controller.get(), &PlaybackController::searchTextChanged);
     // The song ends: MediaEnded, then Stopped arms the switch.
     m_player->report(8);

@@ -6,7 +6,6 @@
 #include "curldownloader.h"
 #include "curlhttpclient.h"
 #include "fakedialogs.h"
-#include "fakedownloader.h"
 #include "fakeregistry.h"
 #include "fakesystemvolume.h"
 #include "faketray.h"
@@ -26,6 +25,25 @@
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <QtTest>
+
+// The real catalogue client, player (into a silent sink that keeps real
+// time) and downloader; fakes where the test looks at nothing.
+struct RealParts
+{
+    CurlHttpClient http;
+    FakeRegistry registry;
+    FakeDialogs dialogs;
+    FakeTray tray;
+    CurlDownloader downloader;
+    FakeSystemVolume volume;
+    FakeUrlOpener urlOpener;
+    GstMediaPlayer player{QStringLiteral("fakesink sync=true")};
+
+    Services services(const QByteArray &catalogue)
+    {
+        return {http, registry, dialogs, tray, player, downloader, volume, urlOpener, catalogue};
+    }
+};
 
 class EndToEndTest : public QObject
 {
@@ -74,15 +92,9 @@ void EndToEndTest::cleanupTestCase()
 
 void EndToEndTest::listenThenContinueWithTheNextRow()
 {
-    CurlHttpClient http;
-    FakeRegistry registry;
-    FakeDialogs dialogs;
-    FakeTray tray;
-    FakeDownloader downloader;
-    FakeSystemVolume volume;
-    FakeUrlOpener urlOpener;
-    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, m_baseUrl});
+    RealParts parts;
+    GstMediaPlayer &player = parts.player;
+    MusicBox musicBox(parts.services(m_baseUrl));
     musicBox.start();
     MainWindow &window = musicBox.window();
     const SongResolver &resolver = musicBox.subsystems().resolver;
@@ -156,15 +168,9 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
     const QByteArray base = server.baseUrl();
     QVERIFY(!base.isEmpty());
 
-    CurlHttpClient http;
-    FakeRegistry registry;
-    FakeDialogs dialogs;
-    FakeTray tray;
-    FakeDownloader downloader;
-    FakeSystemVolume volume;
-    FakeUrlOpener urlOpener;
-    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, base});
+    RealParts parts;
+    GstMediaPlayer &player = parts.player;
+    MusicBox musicBox(parts.services(base));
     MainWindow &window = musicBox.window();
     window.show();
     SongListModel &songs = musicBox.subsystems().songs;
@@ -186,15 +192,9 @@ void EndToEndTest::everyFormatOfTheDemoLibraryPlays()
 
 void EndToEndTest::aDownloadIsTheLibrarysFileByteForByte()
 {
-    CurlHttpClient http;
-    FakeRegistry registry;
-    FakeDialogs dialogs;
-    FakeTray tray;
-    CurlDownloader downloader;
-    FakeSystemVolume volume;
-    FakeUrlOpener urlOpener;
-    GstMediaPlayer player(QStringLiteral("fakesink sync=true"));
-    MusicBox musicBox({http, registry, dialogs, tray, player, downloader, volume, urlOpener, m_baseUrl});
+    RealParts parts;
+    FakeDialogs &dialogs = parts.dialogs;
+    MusicBox musicBox(parts.services(m_baseUrl));
     musicBox.start();
     MainWindow &window = musicBox.window();
     SongListModel &songs = musicBox.subsystems().songs;

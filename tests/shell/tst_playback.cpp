@@ -4,6 +4,7 @@
 // (tests/playback).
 #include "mainwindow.h"
 #include "offscreen.h"
+#include "scriptedcatalogue.h"
 #include "songlistmodel.h"
 #include "windowservices.h"
 
@@ -14,17 +15,6 @@
 #include <QtTest>
 
 namespace {
-
-FixtureReply catalogueReply(const QByteArray &target)
-{
-    FixtureReply reply;
-    if (target.startsWith("/x?op=12&")) {
-        const QByteArray key = target.mid(target.indexOf("title=") + 6);
-        reply.body = "<result><encode>http://127.0.0.1/song/7/tok</encode><decode>" + key.left(key.indexOf('&'))
-            + ".mp3</decode></result>";
-    }
-    return reply;
-}
 
 const char *kRows = "<name>甲$$一$$$$</name><name>乙$$$$</name><name>Z$$Zed$$$$</name>";
 
@@ -65,7 +55,7 @@ void PlaybackWindowTest::initTestCase()
 
 void PlaybackWindowTest::init()
 {
-    m_s = std::make_unique<WindowServices>(catalogueReply);
+    m_s = std::make_unique<WindowServices>(echoSongAddress);
     m_player = &m_s->player;
     m_box = m_s->openWindow();
     m_window = &m_box->window();
