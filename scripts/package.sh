@@ -17,10 +17,10 @@ deb=$(ls build/musicbox_*.deb)
 echo "package: $deb ($(du -h "$deb" | cut -f1))"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-info=$(dpkg-deb --info "$deb")
+dpkg-deb --info "$deb" >/dev/null || fail "dpkg-deb cannot read $deb"
 contents=$(dpkg-deb --contents "$deb")
-echo "$info" | sed -n '/Package:/,$p'
 field() { dpkg-deb --field "$deb" "$1"; }
+dpkg-deb --field "$deb" Package Version Depends Recommends
 [ "$(field Package)" = musicbox ] || fail "package name $(field Package)"
 depends=$(field Depends)
 for needed in libqt6widgets6 libqt6network6 libcurl4 libgstreamer1.0-0 libpulse0 libtag1v5 libmp3lame0 \
