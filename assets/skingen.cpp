@@ -9,6 +9,9 @@
  *                                       whole window (three states, holes shown as
  *                                       a checkerboard, placeholder texts in their
  *                                       colours) followed by a sheet of every picture
+ *   skingen --icons DIR NAME            write the application icon for the desktop as
+ *                                       DIR/hicolor/<N>x<N>/apps/NAME.png at the usual
+ *                                       theme sizes (16 to 256)
  *
  * Nothing here is drawn from a file: every picture is painted with QPainter, so the
  * skin can be changed by editing this program. The program checks its own output
@@ -1421,9 +1424,35 @@ int writePictures(const PictureSet &set, const QString &dir)
     return 0;
 }
 
+// ----------------------------------------------------------- desktop icons
+
+// The sizes icon themes look for; below 32 pixels appIcon draws its simpler face.
+const int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+int writeIcons(const QString &dir, const QString &name)
+{
+    for (const int size : kIconSizes) {
+        const QString folder = QStringLiteral("%1/hicolor/%2x%2/apps").arg(dir).arg(size);
+        QImage img = appIcon(size);
+        if (img.size() != QSize(size, size)) {
+            fail("icon of size " + std::to_string(size) + " painted at another size");
+            return 1;
+        }
+        img.setDotsPerMeterX(3780);
+        img.setDotsPerMeterY(3780);
+        const QString path = QDir(folder).filePath(name + QStringLiteral(".png"));
+        if (!QDir().mkpath(folder) || !img.save(path, "PNG")) {
+            std::fprintf(stderr, "skingen: cannot write %s\n", qPrintable(path));
+            return 1;
+        }
+    }
+    return 0;
+}
+
 int usage()
 {
-    std::fprintf(stderr, "usage: skingen OUTDIR\n       skingen --preview OUT.png [--scale N]\n");
+    std::fprintf(stderr, "usage: skingen OUTDIR\n       skingen --preview OUT.png [--scale N]\n"
+                         "       skingen --icons DIR NAME\n");
     return 2;
 }
 
@@ -1443,6 +1472,10 @@ int main(int argc, char **argv)
         app = std::make_unique<QGuiApplication>(argc, argv);
     } else {
         app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    if (!args.isEmpty() && args.front() == QLatin1String("--icons")) {
+        return args.size() == 3 ? writeIcons(args[1], args[2]) : usage();
     }
 
     QString outDir, previewPath;

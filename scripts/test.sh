@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-default}
 
-scripts/setup.sh
+scripts/setup.sh test
 cmake --preset "$preset" >/dev/null
 cmake --build --preset "$preset" --target all demo-library
 if [ "$preset" = default ]; then

@@ -10,20 +10,80 @@
 #include "qttray.h"
 #include "qturlopener.h"
 #include "translations.h"
+#include "singleinstance.h"
 
 #include <QApplication>
 #include <QStyleFactory>
 
+#include <cstdio>
+#include <cstring>
+
 #ifndef MUSICBOX_CATALOGUE_URL
 #error "MUSICBOX_CATALOGUE_URL must name the catalogue server"
 #endif
+#if !defined(MUSICBOX_APP_ID) || !defined(MUSICBOX_VERSION)
+#error "MUSICBOX_APP_ID and MUSICBOX_VERSION come from the build"
+#endif
+
+namespace {
+
+// The program reads two arguments, --help and --version, and answers them
+// before it opens a window (so they work without a display); every other
+// argument is ignored.
+bool answeredArgument(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            std::fputs("用法: musicbox [--help | --version]\n"
+                       "沐弦音乐盒: 按歌名或歌手搜索曲库、浏览榜单、试听和下载歌曲，\n"
+                       "播放本地的 MP3、WMA、WAV 和 MIDI 文件。\n"
+                       "\n"
+                       "  --help     显示本说明并退出\n"
+                       "  --version  显示版本并退出\n"
+                       "\n"
+                       "曲库服务器: " MUSICBOX_CATALOGUE_URL "\n"
+                       "已经在运行时再次启动，会把正在运行的窗口显示到前面。\n",
+                       stdout);
+            return true;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::fputs("musicbox " MUSICBOX_VERSION "\n", stdout);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
+    if (answeredArgument(argc, argv))
+        return 0;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("musicbox"));
+    QApplication::setApplicationVersion(QStringLiteral(MUSICBOX_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(MUSICBOX_APP_ID));
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     loadQtTranslations(app);
+
+    // A second start shows the running window and ends here, before it
+    // touches the tray, the sound server or the catalogue.
+    SingleInstance instance(QStringLiteral(MUSICBOX_APP_ID));
+    switch (instance.claim()) {
+    case SingleInstance::Claim::Primary:
+        break;
+    case SingleInstance::Claim::Forwarded:
+        return 0;
+    case SingleInstance::Claim::NoAnswer:
+        std::fprintf(stderr, "musicbox: %s\n", qPrintable(instance.errorString()));
+        return 1;
+    case SingleInstance::Claim::Unguarded:
+        std::fprintf(stderr, "musicbox: %s; starting without the one-instance guard\n",
+                     qPrintable(instance.errorString()));
+        break;
+    }
 
     CurlHttpClient http;
     QSettingsRegistry registry;
@@ -38,6 +98,7 @@ int main(int argc, char *argv[])
                   QByteArrayLiteral(MUSICBOX_CATALOGUE_URL)});
     dialogs.setParentWindow(&box.window());
     QObject::connect(&box.window(), &MainWindow::exitRequested, &app, &QApplication::quit);
+    QObject::connect(&instance, &SingleInstance::activationRequested, &box.window(), &MainWindow::showFromTray);
     box.start();
     box.offerOnSessionBus();
     const int rc = QApplication::exec();

@@ -156,6 +156,21 @@ volume=$(pactl list sinks | awk '/Name: smoke/ {found=1} found && /^[[:space:]]*
 echo "sink volume after start: $volume"
 grep -Eq 'left: 3305[01] /' <<<"$volume" && grep -Eq 'right: 33(069|070) /' <<<"$volume" || fail "start-up volume not set ($volume)"
 
+# A second start brings the hidden window back, as the tray's 显示 does, and
+# ends: still one window.
+timeout 10 "$musicbox" >"$work/second.log" 2>&1
+rc=$?
+[ "$rc" = 0 ] || { cat "$work/second.log"; fail "the second start ended with $rc"; }
+for _ in $(seq 50); do
+  map=$(xwininfo -id "$wid" | awk '/Map State/ {print $3}')
+  [ "$map" = IsViewable ] && break
+  sleep 0.1
+done
+[ "$map" = IsViewable ] || fail "the second start did not show the window (map state $map)"
+windows=$(xdotool search --onlyvisible --name '^音乐播放器$' | wc -l)
+[ "$windows" = 1 ] || fail "$windows windows titled 音乐播放器 after the second start"
+echo "second start: the window is shown again, one window"
+
 kill -0 "$box" 2>/dev/null || fail "the music box exited"
 kill "$box"
 wait "$box" 2>/dev/null
