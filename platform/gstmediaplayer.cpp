@@ -99,24 +99,35 @@ bool runDry(GstObject *queue, int percent, qint64 bitsPerSecond)
 } // namespace
 
 GstMediaPlayer::GstMediaPlayer(const QString &audioSink, QObject *parent)
-    : MediaPlayer(parent)
+    : MediaPlayer(parent), m_audioSink(audioSink)
 {
+}
+
+// GStreamer (its plugin registry) and playbin with its audio path are made
+// for the first media, not with the player: the window's first frame needs
+// none of it, and a program that is never asked to play never loads it.
+bool GstMediaPlayer::ensurePipeline()
+{
+    if (m_pipeline || m_pipelineFailed)
+        return m_pipeline != nullptr;
     initGStreamer();
 
     m_pipeline = gst_element_factory_make("playbin", "musicbox-player");
     if (!m_pipeline) {
+        m_pipelineFailed = true;
         qCWarning(lcPlayer) << "playbin is missing; nothing can be played";
-        return;
+        return false;
     }
     gst_util_set_object_arg(G_OBJECT(m_pipeline), "flags", "audio+soft-volume");
     g_signal_connect(m_pipeline, "element-setup", G_CALLBACK(&GstMediaPlayer::onElementSetup), this);
-    if (GstElement *sink = makeSink(audioSink, &m_panorama))
+    if (GstElement *sink = makeSink(m_audioSink, &m_panorama))
         g_object_set(m_pipeline, "audio-sink", sink, nullptr);
     setBalance(m_balance);
 
     m_bus = gst_element_get_bus(m_pipeline);
     gst_bus_set_sync_handler(m_bus, reinterpret_cast<GstBusSyncHandler>(&GstMediaPlayer::onSyncMessage),
                              this, nullptr);
+    return true;
 }
 
 GstMediaPlayer::~GstMediaPlayer()
@@ -312,7 +323,7 @@ void GstMediaPlayer::setUrl(const QString &url)
     m_isNetwork = false;
 
     const QString trimmed = url.trimmed();
-    if (trimmed.isEmpty() || !m_pipeline) {
+    if (trimmed.isEmpty() || !ensurePipeline()) {
         setState(Ready);
         return;
     }

@@ -23,6 +23,9 @@ typedef struct _GstPadProbeInfo GstPadProbeInfo;
 // every message carries the number of the load it belongs to, so messages of
 // a media that was stopped or replaced are dropped unread.
 //
+// GStreamer itself and the pipeline are set up when the first media is
+// given, not in the constructor, so start-up does not pay for them.
+//
 // A network stream is opened paused and starts playing only once its buffer
 // has filled (and it has prerolled), so the first sound is not followed by a
 // hold; once playing, it is held again only when the buffer has run dry.
@@ -62,6 +65,7 @@ private:
     static int onSyncMessage(GstBus *bus, GstMessage *message, void *self);
     static void onElementSetup(GstElement *playbin, GstElement *element, void *self);
     static int onParsedBuffer(GstPad *pad, GstPadProbeInfo *info, void *self);
+    bool ensurePipeline();
     void handleMessage(GstMessage *message);
     void applyTarget();
     void setState(int state);
@@ -74,7 +78,9 @@ private:
     qint64 parsedBitrate() const;
     qint64 mediaBytes() const;
 
-    GstElement *m_pipeline = nullptr;
+    QString m_audioSink;
+    GstElement *m_pipeline = nullptr; // made for the first media (ensurePipeline)
+    bool m_pipelineFailed = false;
     GstElement *m_panorama = nullptr; // owned by the pipeline
     GstBus *m_bus = nullptr;
 
