@@ -13,7 +13,8 @@
 # Everything runs on a display, sound server and window manager of its own;
 # as root the run also gets a network namespace of its own, so the catalogue
 # server's compiled-in port cannot clash with a smoke test running alongside.
-# Usage: bench/startup.sh [RUNS=15] [IDLE=1.5]   (builds what it needs in build/)
+# Usage: bench/startup.sh [RUNS=15] [IDLE=1.5]   (builds what it needs in build/;
+# MUSICBOX=path measures another build of the music box)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 runs=${1:-15} idle=${2:-1.5}
@@ -29,7 +30,7 @@ if [ -z "${STARTUP_BENCH_INSIDE:-}" ]; then
   echo "note: no network namespace (not root); using the host's loopback" >&2
 fi
 
-musicbox=$build/shell/musicbox bare=$build/bench/bench_bare_window
+musicbox=${MUSICBOX:-$build/shell/musicbox} bare=$build/bench/bench_bare_window
 picture=$build/assets/skin/skin.png
 port=$(sed -n 's/^MUSICBOX_CATALOGUE_PORT:STRING=//p' "$build/CMakeCache.txt")
 
