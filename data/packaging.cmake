@@ -1,6 +1,7 @@
 # The Debian package: cpack -G DEB in the build folder (scripts/package.sh
 # builds, packs and checks it). The libraries the programs link come from
-# dpkg-shlibdeps; what they load at run time is named here: GStreamer's
+# dpkg-shlibdeps; what they load at run time is named here: libcurl (opened
+# at run time, so that start-up does not wait for its TLS stack), GStreamer's
 # playbin with its HTTP source and its MP3, WMA and MIDI decoders, the sound
 # server's sink, the MIDI sound font, the window system's Qt plugin and a
 # font for the Chinese texts. make-demo-library encodes WMA with gst-launch.
@@ -22,7 +23,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION "sound")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-libav, gstreamer1.0-pulseaudio, gstreamer1.0-tools, fluid-soundfont-gm, fonts-wqy-microhei | fonts-noto-cjk")
+    "libcurl4 | libcurl3-gnutls, qt6-qpa-plugins, gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, gstreamer1.0-plugins-bad, gstreamer1.0-libav, gstreamer1.0-pulseaudio, gstreamer1.0-tools, fluid-soundfont-gm, fonts-wqy-microhei | fonts-noto-cjk")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, gstreamer1.0-plugins-ugly")
 
 include(CPack)

@@ -2,7 +2,7 @@
 
 #include "curlhttpclient.h" // wireSafeUrl
 
-#include <curl/curl.h>
+#include "curlapi.h"
 
 #include <QDir>
 #include <QFile>
@@ -38,12 +38,6 @@ constexpr qint64 copyChunk = 1024 * 1024;
 // libcurl's receive buffer: its default of 16 KiB costs about a fifth of the
 // throughput on a fast link, next to curl's own 100 KiB.
 constexpr long receiveBuffer = 128 * 1024;
-
-void ensureCurlInitialised()
-{
-    static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)init;
-}
 
 bool isNetworkAddress(const QString &url)
 {
@@ -246,11 +240,11 @@ size_t onBody(char *data, size_t size, size_t count, void *userData)
 
 struct EasyDeleter
 {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL *handle) const { curlApi()->easy_cleanup(handle); }
 };
 struct SlistDeleter
 {
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist *list) const { curlApi()->slist_free_all(list); }
 };
 
 Downloader::Outcome runHttp(Job &job)
@@ -259,7 +253,8 @@ Downloader::Outcome runHttp(Job &job)
     if (!part.open())
         return Downloader::Failed;
 
-    const std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    const CurlApi *lib = curlApi();
+    const std::unique_ptr<CURL, EasyDeleter> handle(lib->easy_init());
     if (!handle)
         return Downloader::Failed;
     CURL *curl = handle.get();
@@ -272,34 +267,34 @@ Downloader::Outcome runHttp(Job &job)
     // The connection ends with the response, so its end tells whether more
     // bytes came than announced; libcurl is told to read to that end rather
     // than stop quietly at the announced length.
-    const std::unique_ptr<curl_slist, SlistDeleter> headers(curl_slist_append(nullptr, "Connection: close"));
+    const std::unique_ptr<curl_slist, SlistDeleter> headers(lib->slist_append(nullptr, "Connection: close"));
     const QByteArray wire = wireSafeUrl(job.source.toUtf8());
 
-    if (curl_easy_setopt(curl, CURLOPT_URL, wire.constData()) != CURLE_OK)
+    if (lib->easy_setopt(curl, CURLOPT_URL, wire.constData()) != CURLE_OK)
         return Downloader::Failed;
-    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(job.options.maxRedirects));
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
-    curl_easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, job.connectTimeoutMs);
-    curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBuffer);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
+    lib->easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl, CURLOPT_PROXY, "");
+    lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    lib->easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(job.options.maxRedirects));
+    lib->easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    lib->easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    lib->easy_setopt(curl, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+    lib->easy_setopt(curl, CURLOPT_HTTPHEADER, headers.get());
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, job.connectTimeoutMs);
+    lib->easy_setopt(curl, CURLOPT_BUFFERSIZE, receiveBuffer);
+    lib->easy_setopt(curl, CURLOPT_HEADERFUNCTION, &onHeader);
+    lib->easy_setopt(curl, CURLOPT_HEADERDATA, &state);
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, &onBody);
+    lib->easy_setopt(curl, CURLOPT_WRITEDATA, &state);
 
-    if (curl_multi_add_handle(job.multi, curl) != CURLM_OK)
+    if (lib->multi_add_handle(job.multi, curl) != CURLM_OK)
         return Downloader::Failed;
     // Removes the handle from the multi handle on every way out.
     const std::unique_ptr<CURL, std::function<void(CURL *)>> added(
-        curl, [&job](CURL *h) { curl_multi_remove_handle(job.multi, h); });
+        curl, [&job, lib](CURL *h) { lib->multi_remove_handle(job.multi, h); });
 
     RateMeter rate;
     std::optional<CURLcode> result;
@@ -307,10 +302,10 @@ Downloader::Outcome runHttp(Job &job)
     bool complete = false;
     for (;;) {
         int running = 0;
-        if (curl_multi_perform(job.multi, &running) != CURLM_OK)
+        if (lib->multi_perform(job.multi, &running) != CURLM_OK)
             return Downloader::Failed;
         int queued = 0;
-        while (CURLMsg *message = curl_multi_info_read(job.multi, &queued)) {
+        while (CURLMsg *message = lib->multi_info_read(job.multi, &queued)) {
             if (message->msg == CURLMSG_DONE)
                 result = message->data.result;
         }
@@ -336,14 +331,14 @@ Downloader::Outcome runHttp(Job &job)
 
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
             std::min<Clock::duration>(pollInterval, job.options.stallTimeout));
-        curl_multi_poll(job.multi, nullptr, 0, static_cast<int>(std::max<qint64>(wait.count(), 1)), nullptr);
+        lib->multi_poll(job.multi, nullptr, 0, static_cast<int>(std::max<qint64>(wait.count(), 1)), nullptr);
     }
 
     if (!complete && (!result || *result != CURLE_OK))
         return Downloader::Failed;
     // libcurl reports the status of the last response it read.
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (!isSuccess(status) || !isSuccess(state.status))
         return Downloader::Failed;
     if (state.announced >= 0 && state.received != state.announced)
@@ -408,7 +403,6 @@ CurlDownloader::CurlDownloader(const Options &options, QObject *parent)
     : Downloader(parent)
     , m_options(options)
 {
-    ensureCurlInitialised();
 }
 
 CurlDownloader::~CurlDownloader()
@@ -422,7 +416,12 @@ bool CurlDownloader::startTransfer(const DownloadRequest &request)
         return false;
     joinWorker(); // the last transfer's worker has delivered its end; let it go
 
-    m_multi = curl_multi_init();
+    const CurlApi *lib = curlApi();
+    if (!lib) {
+        qWarning("%s", qPrintable(curlApiError()));
+        return false;
+    }
+    m_multi = lib->multi_init();
     if (!m_multi)
         return false;
 
@@ -457,7 +456,7 @@ void CurlDownloader::stopTransfer()
         return;
     m_shared.stop = true;
     if (m_multi)
-        curl_multi_wakeup(static_cast<CURLM *>(m_multi));
+        curlApi()->multi_wakeup(static_cast<CURLM *>(m_multi));
 }
 
 qint64 CurlDownloader::receivedBytes() const
@@ -484,7 +483,7 @@ void CurlDownloader::joinWorker()
     if (m_worker.joinable())
         m_worker.join();
     if (m_multi) {
-        curl_multi_cleanup(static_cast<CURLM *>(m_multi));
+        curlApi()->multi_cleanup(static_cast<CURLM *>(m_multi));
         m_multi = nullptr;
     }
 }

@@ -1,6 +1,6 @@
 #include "curlhttpclient.h"
 
-#include <curl/curl.h>
+#include "curlapi.h"
 
 #include <memory>
 
@@ -27,15 +27,6 @@ bool mustEncode(const QByteArray &url, qsizetype i)
     }
 }
 
-// libcurl wants one process-wide initialisation before the first handle; a
-// function-local static makes it happen exactly once, from whichever thread
-// gets there first. It is never undone: the process ends with it.
-void ensureCurlInitialised()
-{
-    static const CURLcode init = curl_global_init(CURL_GLOBAL_DEFAULT);
-    (void)init;
-}
-
 struct Body
 {
     QByteArray bytes;
@@ -56,7 +47,7 @@ size_t appendBody(char *data, size_t size, size_t count, void *userData)
 
 struct EasyDeleter
 {
-    void operator()(CURL *handle) const { curl_easy_cleanup(handle); }
+    void operator()(CURL *handle) const { curlApi()->easy_cleanup(handle); }
 };
 
 } // namespace
@@ -84,7 +75,6 @@ CurlHttpClient::CurlHttpClient(std::chrono::milliseconds connectTimeout,
     : m_connectTimeout(connectTimeout)
     , m_totalTimeout(totalTimeout)
 {
-    ensureCurlInitialised();
 }
 
 HttpReply CurlHttpClient::fetch(const QByteArray &url)
@@ -96,7 +86,10 @@ HttpReply CurlHttpClient::fetch(const QByteArray &url)
         reply.reason = why + QStringLiteral(" (") + QString::fromLatin1(wireSafeUrl(url)) + QLatin1Char(')');
         return reply;
     };
-    const std::unique_ptr<CURL, EasyDeleter> handle(curl_easy_init());
+    const CurlApi *lib = curlApi();
+    if (!lib)
+        return fail(HttpReply::Failure::Broken, curlApiError());
+    const std::unique_ptr<CURL, EasyDeleter> handle(lib->easy_init());
     if (!handle)
         return fail(HttpReply::Failure::Broken, QStringLiteral("libcurl could not start a request"));
     CURL *curl = handle.get();
@@ -104,35 +97,35 @@ HttpReply CurlHttpClient::fetch(const QByteArray &url)
     const QByteArray wire = wireSafeUrl(url);
     Body body;
 
-    bool ok = curl_easy_setopt(curl, CURLOPT_URL, wire.constData()) == CURLE_OK;
+    bool ok = lib->easy_setopt(curl, CURLOPT_URL, wire.constData()) == CURLE_OK;
     // Keep the path exactly as typed: no folding of "/../" segments.
-    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_totalTimeout.count()));
+    lib->easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    lib->easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    lib->easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(m_connectTimeout.count()));
+    lib->easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(m_totalTimeout.count()));
     // An empty proxy name switches proxies off, environment variables included.
-    curl_easy_setopt(curl, CURLOPT_PROXY, "");
+    lib->easy_setopt(curl, CURLOPT_PROXY, "");
 #if LIBCURL_VERSION_NUM >= 0x075500
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
 #else
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
-    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    lib->easy_setopt(curl, CURLOPT_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
+    lib->easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS, long(CURLPROTO_HTTP | CURLPROTO_HTTPS));
 #endif
-    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
-    curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+    lib->easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    lib->easy_setopt(curl, CURLOPT_MAXREDIRS, 3L);
+    lib->easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
     // Refuses a body announced as too large before any of it arrives; bodies
     // without a length are cut off by appendBody.
-    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodyBytes));
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
+    lib->easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(maxBodyBytes));
+    lib->easy_setopt(curl, CURLOPT_WRITEFUNCTION, &appendBody);
+    lib->easy_setopt(curl, CURLOPT_WRITEDATA, &body);
     if (!ok)
         return fail(HttpReply::Failure::Broken, QStringLiteral("地址无效"));
 
-    const CURLcode result = curl_easy_perform(curl);
+    const CURLcode result = lib->easy_perform(curl);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    lib->easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     if (body.tooLarge || result == CURLE_FILESIZE_EXCEEDED)
         return fail(HttpReply::Failure::TooLarge, QStringLiteral("回复超过 %1 MiB").arg(maxBodyBytes >> 20));
     switch (result) {
@@ -147,7 +140,7 @@ HttpReply CurlHttpClient::fetch(const QByteArray &url)
         return fail(HttpReply::Failure::HttpStatus, QStringLiteral("服务器回答 HTTP %1").arg(status));
     default:
         return fail(HttpReply::Failure::Broken,
-                    QStringLiteral("传输中断: %1").arg(QString::fromUtf8(curl_easy_strerror(result))));
+                    QStringLiteral("传输中断: %1").arg(QString::fromUtf8(lib->easy_strerror(result))));
     }
     // CURLOPT_FAILONERROR is documented to let some error statuses through.
     if (status >= 400)

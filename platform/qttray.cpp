@@ -4,9 +4,18 @@
 
 QtTray::QtTray(QObject *parent)
     : Tray(parent)
-    , m_icon(new QSystemTrayIcon(this))
 {
-    connect(m_icon, &QSystemTrayIcon::activated, this, &QtTray::onActivated);
+}
+
+// The icon is made when it is first shown: making it asks the desktop for
+// its tray (over D-Bus or X), which the window's first frame does not need.
+QSystemTrayIcon *QtTray::icon()
+{
+    if (!m_icon) {
+        m_icon = new QSystemTrayIcon(this);
+        connect(m_icon, &QSystemTrayIcon::activated, this, &QtTray::onActivated);
+    }
+    return m_icon;
 }
 
 bool QtTray::isAvailable() const
@@ -16,19 +25,21 @@ bool QtTray::isAvailable() const
 
 void QtTray::show(const QIcon &icon, const QString &tip)
 {
-    m_icon->setIcon(icon);
-    m_icon->setToolTip(tip);
-    m_icon->show();
+    QSystemTrayIcon *shown = this->icon();
+    shown->setIcon(icon);
+    shown->setToolTip(tip);
+    shown->show();
 }
 
 void QtTray::remove()
 {
-    m_icon->hide();
+    if (m_icon)
+        m_icon->hide();
 }
 
 bool QtTray::isShown() const
 {
-    return m_icon->isVisible();
+    return m_icon && m_icon->isVisible();
 }
 
 void QtTray::onActivated(QSystemTrayIcon::ActivationReason reason)

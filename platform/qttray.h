@@ -20,7 +20,8 @@ public:
     bool isShown() const override;
 
 private:
+    QSystemTrayIcon *icon();
     void onActivated(QSystemTrayIcon::ActivationReason reason);
 
-    QSystemTrayIcon *m_icon; // child of this object
+    QSystemTrayIcon *m_icon = nullptr; // child of this object, made on the first show
 };

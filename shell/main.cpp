@@ -1,4 +1,5 @@
 // The composition root: the real adapters behind every platform seam.
+#include "curlapi.h"
 #include "curldownloader.h"
 #include "curlhttpclient.h"
 #include "gstmediaplayer.h"
@@ -11,6 +12,7 @@
 #include "qturlopener.h"
 #include "translations.h"
 #include "singleinstance.h"
+#include "skinpictures.h"
 
 #include <QApplication>
 #include <QStyleFactory>
@@ -60,6 +62,9 @@ int main(int argc, char *argv[])
 {
     if (answeredArgument(argc, argv))
         return 0;
+    // The skin decodes on a thread of its own while Qt connects to the
+    // display; the window finds its pictures ready.
+    const skin::Preload skinPictures;
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("musicbox"));
@@ -99,6 +104,9 @@ int main(int argc, char *argv[])
     dialogs.setParentWindow(&box.window());
     QObject::connect(&box.window(), &MainWindow::exitRequested, &app, &QApplication::quit);
     QObject::connect(&instance, &SingleInstance::activationRequested, &box.window(), &MainWindow::showFromTray);
+    // libcurl opens on a thread of its own while the window goes on the
+    // screen; the first catalogue request finds it ready.
+    const CurlPreload curl;
     box.start();
     box.offerOnSessionBus();
     const int rc = QApplication::exec();

@@ -8,6 +8,7 @@
 #include "musicbox.h"
 #include "picturelabel.h"
 #include "placement.h"
+#include "skinpictures.h"
 #include "transparentlabel.h"
 #include "tray.h"
 #include "volumethumb.h"
@@ -31,20 +32,45 @@
 
 namespace {
 
-// A skin picture at the screens' density: on a high-density screen the one
-// painted at twice the resolution ("play@2x.png"), marked so that it draws at
-// the size of the 1x picture in window units.
-QPixmap skinPicture(const char *name)
+// The window's shape: every skin pixel but the pure red ones, as bands of
+// rows that have the same runs of kept pixels. Built from the rows directly,
+// which is far quicker than going through a bitmap mask.
+QRegion shapeOf(const QImage &skin)
 {
-    const QString base = QStringLiteral(":/skin/%1").arg(QLatin1String(name));
-    if (qGuiApp->devicePixelRatio() > 1.0) {
-        QPixmap sharp(base + QStringLiteral("@2x.png"));
-        if (!sharp.isNull()) {
-            sharp.setDevicePixelRatio(2.0);
-            return sharp;
+    const QImage image = skin.convertToFormat(QImage::Format_RGB32);
+    const QRgb hole = qRgb(255, 0, 0);
+    QList<QRect> rects;
+    QList<QRect> band; // the runs of the band being built
+    qsizetype bandStart = 0;
+    QList<QRect> runs;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        runs.clear();
+        for (int x = 0; x < image.width();) {
+            while (x < image.width() && row[x] == hole)
+                ++x;
+            const int from = x;
+            while (x < image.width() && row[x] != hole)
+                ++x;
+            if (x > from)
+                runs.append(QRect(from, y, x - from, 1));
+        }
+        const bool sameRuns = !band.isEmpty() && band.size() == runs.size()
+            && std::equal(band.cbegin(), band.cend(), runs.cbegin(), [](const QRect &a, const QRect &b) {
+                   return a.left() == b.left() && a.width() == b.width();
+               });
+        if (sameRuns) {
+            for (qsizetype i = bandStart; i < rects.size(); ++i)
+                rects[i].setBottom(y);
+        } else {
+            band = runs;
+            bandStart = rects.size();
+            rects.append(runs);
         }
     }
-    return QPixmap(base + QStringLiteral(".png"));
+    QRegion region;
+    region.setRects(rects.constData(), int(rects.size()));
+    return region;
 }
 
 QColor colour(layout::Colour c)
@@ -114,11 +140,11 @@ QMenu::separator { height: 1px; background: rgb(40,50,64); margin: 3px 6px; }
 
 MainWindow::MainWindow(Subsystems &subsystems, Tray &tray, QWidget *parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint), m_subsystems(subsystems), m_tray(tray),
-      m_skin(skinPicture("skin"))
+      m_skin(skin::picture("skin"))
 {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QStringLiteral("音乐播放器"));
-    setWindowIcon(QIcon(skinPicture("app")));
+    setWindowIcon(QIcon(skin::picture("app")));
     setFixedSize(layout::kWindowWidth, layout::kWindowHeight);
     // At its usual place, unless that runs off the screen's free area.
     const QPoint usual(layout::kWindowX, layout::kWindowY);
@@ -160,7 +186,7 @@ void MainWindow::buildControls()
             break;
         }
         case layout::Kind::Picture: {
-            auto *p = new PictureLabel(skinPicture(c.normal), parent);
+            auto *p = new PictureLabel(skin::picture(c.normal), parent);
             if (c.text)
                 p->setCaption(QString::fromUtf8(c.text));
             w = p;
@@ -180,7 +206,7 @@ void MainWindow::buildControls()
                                         std::pair{c.pressed, &ImageButton::setPressedPicture},
                                         std::pair{c.checked, &ImageButton::setCheckedPicture}})
                 if (picture)
-                    (b->*set)(skinPicture(picture));
+                    (b->*set)(skin::picture(picture));
             w = b;
             break;
         }
@@ -608,14 +634,9 @@ void MainWindow::onMainWindowCreated()
     // Red skin pixels are holes: neither drawn nor clickable. The mask is in
     // window units, so it comes from the 1x skin; the 2x skin has the same
     // holes as whole 2x2 blocks.
-    const QPixmap shape(QStringLiteral(":/skin/skin.png"));
+    const QImage shape = skin::image("skin");
     if (!shape.isNull())
-        setMask(shape.createMaskFromColor(QColor(255, 0, 0), Qt::MaskInColor));
-
-    m_subsystems.volume.initVolume();
-
-    if (m_tray.isAvailable())
-        m_tray.show(QIcon(skinPicture("tray")), QStringLiteral("沐弦音乐盒"));
+        setMask(shapeOf(shape));
 
     // The window is on the screen and painted before the catalogue is asked:
     // a slow server shows a busy pointer over a finished window, not a
@@ -628,9 +649,23 @@ void MainWindow::onMainWindowCreated()
     }
     repaint();
 
-    const Catalogue::Action startUp(m_subsystems.catalogue);
-    m_subsystems.charts.loadStartupMix();
-    m_subsystems.charts.loadCategories();
+    {
+        const Catalogue::Action startUp(m_subsystems.catalogue);
+        m_subsystems.charts.loadStartupMix();
+        m_subsystems.charts.loadCategories();
+    }
+    // The filled list goes to the screen now. The system volume and the tray
+    // icon, which that frame does not need, come right after it.
+    repaint();
+    QTimer::singleShot(0, this, &MainWindow::finishStartup);
+}
+
+void MainWindow::finishStartup()
+{
+    m_subsystems.volume.initVolume();
+    if (m_tray.isAvailable())
+        m_tray.show(QIcon(skin::picture("tray")), QStringLiteral("沐弦音乐盒"));
+    emit startupFinished();
 }
 
 void MainWindow::refresh()

@@ -27,8 +27,10 @@ public:
     ~MainWindow() override;
 
     // Runs once, right after the window has been created and shown: reads
-    // the play options, cuts the window's shape from the skin, adds the tray
-    // icon and fills the song list and the keyword box from the catalogue.
+    // the play options, cuts the window's shape from the skin and fills the
+    // song list and the keyword box from the catalogue. Once that frame is
+    // on the screen, it sets the system volume, adds the tray icon and
+    // emits startupFinished().
     void onMainWindowCreated();
 
 public slots:
@@ -41,6 +43,8 @@ public slots:
 signals:
     // The user ended the program (close button or the tray menu's exit).
     void exitRequested();
+    // The start-up is complete: list, keywords, system volume and tray icon.
+    void startupFinished();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -51,6 +55,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void finishStartup();
     void buildControls();
     void buildMenus();
     void connectControls();

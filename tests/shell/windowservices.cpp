@@ -1,5 +1,9 @@
 #include "windowservices.h"
 
+#include "mainwindow.h"
+
+#include <QSignalSpy>
+
 WindowServices::WindowServices(FixtureServer::Handler catalogue)
     : http(std::chrono::milliseconds(1000), std::chrono::milliseconds(2000))
 {
@@ -9,6 +13,9 @@ WindowServices::WindowServices(FixtureServer::Handler catalogue)
 std::unique_ptr<MusicBox> WindowServices::openWindow()
 {
     auto box = std::make_unique<MusicBox>(services());
+    QSignalSpy finished(&box->window(), &MainWindow::startupFinished);
     box->start();
+    if (finished.isEmpty())
+        finished.wait(2000);
     return box;
 }
