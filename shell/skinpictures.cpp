@@ -71,10 +71,12 @@ Preload::Preload()
 {
     std::packaged_task<Decoded()> task([] {
         Decoded images;
-        QDirIterator it(QStringLiteral(":/skin"), {QStringLiteral("*.png")}, QDir::Files);
+        // No name filter: a filter is a wildcard pattern, and compiling
+        // that costs more than the check below.
+        QDirIterator it(QStringLiteral(":/skin"), QDir::Files);
         while (it.hasNext()) {
             const QString path = it.next();
-            if (!path.endsWith(QLatin1String("@2x.png")))
+            if (path.endsWith(QLatin1String(".png")) && !path.endsWith(QLatin1String("@2x.png")))
                 images.insert(path, decode(path));
         }
         return images;
