@@ -16,19 +16,17 @@
 # Usage: bench/startup.sh [RUNS=15] [IDLE=1.5]   (builds what it needs in build/;
 # MUSICBOX=path measures another build of the music box)
 set -uo pipefail
+self=$(realpath "$0")
 cd "$(dirname "$0")/.."
 runs=${1:-15} idle=${2:-1.5}
 build=${BUILD_DIR:-build}
 
-if [ -z "${STARTUP_BENCH_INSIDE:-}" ]; then
+. tests/support/virtual-desktop.sh
+if [ -z "${MUSICBOX_OWN_NETWORK:-}" ]; then
   cmake --build "$build" --target musicbox catalogue-server demo-library bench_bare_window >/dev/null \
     || { echo "build failed" >&2; exit 1; }
-  export STARTUP_BENCH_INSIDE=1
-  if [ "$(id -u)" = 0 ] && unshare --net true 2>/dev/null; then
-    exec unshare --net bash -c 'ip link set lo up && exec "$0" "$@"' "$0" "$@"
-  fi
-  echo "note: no network namespace (not root); using the host's loopback" >&2
 fi
+own_network "$self" "$@"
 
 musicbox=${MUSICBOX:-$build/shell/musicbox} bare=$build/bench/bench_bare_window
 picture=$build/assets/skin/skin.png
@@ -44,36 +42,8 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  --load=module-native-protocol-unix --load="module-null-sink sink_name=bench" >"$work/pulse.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || fail "PulseAudio did not start"
-pactl set-default-sink bench
-
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-if command -v trayer >/dev/null; then
-  trayer --edge bottom --align right --widthtype pixel --width 120 --height 28 --SetDockType true >/dev/null 2>&1 &
-  pids+=($!)
-fi
-sleep 0.5
-
-"$build/server/catalogue-server" --port "$port" "$build/demo-library" >"$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q '^listening on' "$work/server.log" && break; sleep 0.1; done
-grep -q '^listening on' "$work/server.log" || fail "catalogue server did not start"
+desktop_start 1280x800x24 bench
+catalogue_start "$build/server/catalogue-server" "$build/demo-library" "$port"
 
 # One start of a program: prints "<ms to painted> <USS kB> <Private_Dirty kB>".
 run_one() {

@@ -12,6 +12,11 @@
 set -uo pipefail
 musicbox=$1 server=$2 library=$3 port=$4 shots=${5:-}
 
+# On a network of its own where that can be had, so that a catalogue server
+# already running on this machine does not hold the port.
+. "$(dirname "$0")/../support/virtual-desktop.sh"
+own_network "$0" "$@"
+
 work=$(mktemp -d)
 pids=()
 cleanup() {
@@ -22,41 +27,12 @@ cleanup() {
 trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-# A display of our own.
-# Large enough for the window at scale 2 with a margin around it.
-Xvfb -displayfd 3 -screen 0 1400x900x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-pids+=($!)
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
-export XDG_RUNTIME_DIR="$work/runtime" HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config"
-mkdir -p "$XDG_RUNTIME_DIR" "$HOME" && chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-
-# A sound server of our own with one null sink as the default output, as a
-# desktop has; the music box sets its volume at start.
-export PULSE_SERVER="unix:$XDG_RUNTIME_DIR/pulse/native"
-export DBUS_SESSION_BUS_ADDRESS="unix:path=$work/no-session-bus"
-pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit \
-  --load=module-native-protocol-unix --load="module-null-sink sink_name=smoke" >"$work/pulse.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do pactl info >/dev/null 2>&1 && break; sleep 0.1; done
-pactl info >/dev/null 2>&1 || { cat "$work/pulse.log"; fail "PulseAudio did not start"; }
-pactl set-default-sink smoke
-
-openbox >"$work/openbox.log" 2>&1 &
-pids+=($!)
-sleep 0.5
+# A desktop of our own: display, sound server with a null sink, window
+# manager, tray host.
+desktop_start 1400x900x24 smoke
 # A green desktop shows through wherever the window has holes.
 xsetroot -solid '#00ff00'
-trayer --edge bottom --align right --widthtype pixel --width 120 --height 28 --SetDockType true \
-  --transparent false --tint 0x202020 >"$work/trayer.log" 2>&1 &
-pids+=($!)
-
-"$server" --port "$port" "$library" >"$work/server.log" 2>&1 &
-pids+=($!)
-for _ in $(seq 100); do grep -q '^listening on' "$work/server.log" && break; sleep 0.1; done
-grep -q '^listening on' "$work/server.log" || { cat "$work/server.log"; fail "catalogue server did not start"; }
+catalogue_start "$server" "$library" "$port"
 
 # Starts the music box with the environment given as arguments and waits for
 # its window; sets box, wid and the window's geometry x, y, w, h.
