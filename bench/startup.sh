@@ -32,15 +32,7 @@ musicbox=${MUSICBOX:-$build/shell/musicbox} bare=$build/bench/bench_bare_window
 picture=$build/assets/skin/skin.png
 port=$(sed -n 's/^MUSICBOX_CATALOGUE_PORT:STRING=//p' "$build/CMakeCache.txt")
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+workspace
 
 desktop_start 1280x800x24 bench
 catalogue_start "$build/server/catalogue-server" "$build/demo-library" "$port"

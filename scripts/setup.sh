@@ -40,6 +40,8 @@ TEST_PACKAGES=(
   clang libclang-rt-14-dev
   # a private session bus for the MPRIS test
   dbus-daemon
+  # the accessibility bus, read as a screen reader reads it
+  at-spi2-core python3-gi gir1.2-atspi-2.0
 )
 
 case $list in

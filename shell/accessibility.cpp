@@ -8,20 +8,11 @@
 
 namespace {
 
-// An image button, or a label that acts as one.
+// An image button, a (toggle) button that can be pressed.
 class ButtonAccessible : public QAccessibleWidget
 {
 public:
     explicit ButtonAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Button) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        QString s = QAccessibleWidget::text(t);
-        if (t == QAccessible::Name && s.isEmpty())
-            if (auto *label = qobject_cast<TransparentLabel *>(widget()))
-                s = label->text();
-        return s;
-    }
 
     QAccessible::State state() const override
     {
@@ -45,14 +36,52 @@ public:
     void doAction(const QString &name) override
     {
         if (name == pressAction() || name == toggleAction()) {
-            if (auto *button = qobject_cast<QAbstractButton *>(widget()))
-                button->click();
-            else if (auto *label = qobject_cast<TransparentLabel *>(widget()))
-                label->press();
+            static_cast<QAbstractButton *>(widget())->click();
             return;
         }
         QAccessibleWidget::doAction(name);
     }
+};
+
+// A skinned label. One that acts as a button (搜索, 刷新, ...) is a button
+// that can be pressed; any other is text whose name is what it shows, so
+// that a status line is read as it changes (its function, 播放状态 and the
+// like, is its description). The role is decided when asked, not when the
+// interface is made: assistive technologies that are already listening
+// make it while the window is still being built.
+class LabelAccessible : public QAccessibleWidget
+{
+public:
+    explicit LabelAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::StaticText) {}
+
+    QAccessible::Role role() const override { return button() ? QAccessible::Button : QAccessible::StaticText; }
+
+    QString text(QAccessible::Text t) const override
+    {
+        QString s = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && s.isEmpty())
+            s = label()->text();
+        return s;
+    }
+
+    QStringList actionNames() const override
+    {
+        const QStringList names = QAccessibleWidget::actionNames();
+        return button() ? QStringList{pressAction()} + names : names;
+    }
+
+    void doAction(const QString &name) override
+    {
+        if (button() && name == pressAction()) {
+            label()->press();
+            return;
+        }
+        QAccessibleWidget::doAction(name);
+    }
+
+private:
+    TransparentLabel *label() const { return static_cast<TransparentLabel *>(widget()); }
+    bool button() const { return label()->actsAsButton(); }
 };
 
 class SliderAccessible : public QAccessibleWidget, public QAccessibleValueInterface
@@ -90,8 +119,8 @@ QAccessibleInterface *skinnedControls(const QString &className, QObject *object)
         return new SliderAccessible(widget);
     if (className == QLatin1String("ImageButton"))
         return new ButtonAccessible(widget);
-    if (className == QLatin1String("TransparentLabel") && static_cast<TransparentLabel *>(widget)->actsAsButton())
-        return new ButtonAccessible(widget);
+    if (className == QLatin1String("TransparentLabel"))
+        return new LabelAccessible(widget);
     if (className == QLatin1String("MainWindow"))
         return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;

@@ -538,21 +538,29 @@ void MainWindow::connectVolume()
 void MainWindow::connectKeyboard()
 {
     // What a screen reader says for each control.
+    auto *smallStop = findChild<QWidget *>(QStringLiteral("停止按钮"));
     const struct
     {
         QWidget *control;
         const char *name;
     } names[] = {
-        {m_playPauseButton, "播放/暂停"}, {m_stopButton, "停止"},       {m_openButton, "打开文件"},
-        {m_muteButton, "静音"},           {m_volumeThumb, "音量"},      {m_minimiseButton, "最小化"},
-        {m_maximiseButton, "最大化"},     {m_closeButton, "关闭"},      {m_dropDownButton, "歌曲分类"},
-        {m_keywordBox, "歌曲分类"},       {m_searchBox, "歌名或歌手"},  {m_songView, "歌曲列表"},
-        {m_searchLabel, "搜索"},          {m_refreshLabel, "刷新"},     {m_downloadLabel, "开始下载"},
-        {m_stopDownloadLabel, "停止下载"}, {m_downloadHint, "下载状态"}, {m_statusLabel, "播放状态"},
-        {m_receptionLabel, "接收状态"},   {m_progressLabel, "播放进度"},
+        {m_playPauseButton, "播放/暂停"}, {m_stopButton, "停止"},       {smallStop, "停止"},
+        {m_openButton, "打开文件"},       {m_muteButton, "静音"},       {m_volumeThumb, "音量"},
+        {m_minimiseButton, "最小化"},     {m_maximiseButton, "最大化"}, {m_closeButton, "关闭"},
+        {m_dropDownButton, "歌曲分类"},   {m_keywordBox, "歌曲分类"},   {m_searchBox, "歌名或歌手"},
+        {m_songView, "歌曲列表"},         {m_searchLabel, "搜索"},      {m_refreshLabel, "刷新"},
+        {m_downloadLabel, "开始下载"},    {m_stopDownloadLabel, "停止下载"},
     };
     for (const auto &n : names)
         n.control->setAccessibleName(QString::fromUtf8(n.name));
+    // The status lines are named by what they show; what each one is for is
+    // their description.
+    const std::pair<QWidget *, const char *> lines[] = {
+        {m_downloadHint, "下载状态"}, {m_statusLabel, "播放状态"},
+        {m_receptionLabel, "接收状态"}, {m_progressLabel, "播放进度"},
+    };
+    for (const auto &[line, what] : lines)
+        line->setAccessibleDescription(QString::fromUtf8(what));
     for (TransparentLabel *l : {m_searchLabel, m_refreshLabel, m_downloadLabel, m_stopDownloadLabel})
         l->setActsAsButton(true);
 
@@ -560,7 +568,7 @@ void MainWindow::connectKeyboard()
     // player's controls and the window buttons. The keyword box lies hidden
     // under the search box: its arrow button opens it.
     m_keywordBox->setFocusPolicy(Qt::NoFocus);
-    findChild<QWidget *>(QStringLiteral("停止按钮"))->setFocusPolicy(Qt::NoFocus);
+    smallStop->setFocusPolicy(Qt::NoFocus);
     const QList<QWidget *> order = {m_searchBox,       m_dropDownButton,    m_searchLabel,  m_refreshLabel,
                                     m_downloadLabel,   m_stopDownloadLabel, m_songView,     m_playPauseButton,
                                     m_stopButton,      m_openButton,        m_muteButton,   m_volumeThumb,

@@ -11,6 +11,7 @@
 #include "transparentlabel.h"
 #include "windowservices.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QBitmap>
 #include <QComboBox>
@@ -78,6 +79,7 @@ private slots:
     void controlsStandAtTheirPlaces_data();
     void controlsStandAtTheirPlaces();
     void skinRedPixelsAreHoles();
+    void screenReaderHearsEveryControl();
     void headerCaptionsNameTheirColumns();
     void searchCaptionsStandOutFromTheSkin();
     void startPosition_data();
@@ -705,6 +707,74 @@ void MainWindowTest::withoutATrayMinimisingKeepsTheWindowReachable()
     QVERIFY(m_window->isVisible());
     QVERIFY(m_window->isMinimized());
     QVERIFY(!item(QStringLiteral("显示"))->isVisible());
+}
+
+void MainWindowTest::screenReaderHearsEveryControl()
+{
+    // As under a screen reader that listens from the start: the interfaces
+    // are made while the window is still being built.
+    QAccessible::setActive(true);
+    createWindow();
+    auto iface = [this](const char *name) {
+        QAccessibleInterface *i = QAccessible::queryAccessibleInterface(child<QWidget>(m_window, name));
+        if (!i)
+            qWarning("no accessible interface for %s", name);
+        return i;
+    };
+
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(m_window);
+    QCOMPARE(window->role(), QAccessible::Window);
+    QCOMPARE(window->text(QAccessible::Name), QStringLiteral("音乐播放器"));
+
+    const struct
+    {
+        const char *object;
+        const char *name;
+        bool toggles;
+    } buttons[] = {
+        {"暂停图形按钮", "播放/暂停", true}, {"停止图形按钮", "停止", false},  {"停止按钮", "停止", false},
+        {"打开图形按钮", "打开文件", false}, {"图形按钮6", "静音", true},      {"小化图形按钮", "最小化", false},
+        {"大化图形按钮", "最大化", false},   {"关闭图形按钮", "关闭", false},  {"图形按钮1", "歌曲分类", false},
+        {"搜索透明标签", "搜索", false},     {"刷新透明标签", "刷新", false},  {"下载透明标签", "开始下载", false},
+        {"停止下载标签", "停止下载", false},
+    };
+    for (const auto &b : buttons) {
+        QAccessibleInterface *i = iface(b.object);
+        QVERIFY(i);
+        QVERIFY2(i->role() == QAccessible::Button, b.object);
+        QCOMPARE(i->text(QAccessible::Name), QString::fromUtf8(b.name));
+        const QStringList actions = i->actionInterface()->actionNames();
+        QVERIFY2(actions.contains(QAccessibleActionInterface::pressAction()), b.object);
+        QCOMPARE(actions.contains(QAccessibleActionInterface::toggleAction()), b.toggles);
+    }
+
+    QAccessibleInterface *volume = iface("音量拖动");
+    QCOMPARE(volume->role(), QAccessible::Slider);
+    QCOMPARE(volume->text(QAccessible::Name), QStringLiteral("音量"));
+    QVERIFY(volume->valueInterface());
+    QCOMPARE(volume->valueInterface()->maximumValue().toInt(), 60);
+    QCOMPARE(iface("搜索框")->role(), QAccessible::EditableText);
+    QCOMPARE(iface("搜索框")->text(QAccessible::Name), QStringLiteral("歌名或歌手"));
+    QCOMPARE(iface("播放列表框")->text(QAccessible::Name), QStringLiteral("歌曲列表"));
+
+    // A status line is read as what it shows, and follows what it shows.
+    QAccessibleInterface *status = iface("缓冲标签");
+    QCOMPARE(status->role(), QAccessible::StaticText);
+    QCOMPARE(status->text(QAccessible::Description), QStringLiteral("播放状态"));
+    auto *statusLabel = child<TransparentLabel>(m_window, "缓冲标签");
+    QCOMPARE(status->text(QAccessible::Name), statusLabel->text());
+    statusLabel->setText(QStringLiteral("正在连接中..."));
+    QCOMPARE(status->text(QAccessible::Name), QStringLiteral("正在连接中..."));
+    QVERIFY(status->actionInterface() == nullptr || status->actionInterface()->actionNames().isEmpty()
+            || !status->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+    for (const char *line : {"播放下载标签", "进度透明标签", "下载提示透明标签"})
+        QVERIFY2(!iface(line)->text(QAccessible::Description).isEmpty(), line);
+
+    // Pressing 刷新 through its interface asks the catalogue again.
+    const qsizetype asked = targets().size();
+    iface("刷新透明标签")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    QTRY_VERIFY(targets().size() > asked);
+    QAccessible::setActive(false);
 }
 
 void MainWindowTest::closeButtonRemovesTrayIconAndExits()

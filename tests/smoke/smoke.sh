@@ -17,15 +17,7 @@ musicbox=$1 server=$2 library=$3 port=$4 shots=${5:-}
 . "$(dirname "$0")/../support/virtual-desktop.sh"
 own_network "$0" "$@"
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
-  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+workspace
 
 # A desktop of our own: display, sound server with a null sink, window
 # manager, tray host.

@@ -1,7 +1,20 @@
 # Sourced by the scripts that run the real music box on a desktop of their
-# own (tests/smoke/smoke.sh, bench/startup.sh). The caller sets work (a
-# temporary folder) and pids (an array of what to stop on exit, last first)
-# and defines fail MESSAGE.
+# own (tests/smoke/smoke.sh, tests/smoke/screenreader.sh, bench/startup.sh).
+
+# workspace: a temporary folder, work, and an array, pids, of what was
+# started; on exit everything in pids is stopped, last first, and the folder
+# removed.
+workspace() {
+  work=$(mktemp -d)
+  pids=()
+  trap workspace_cleanup EXIT
+}
+workspace_cleanup() {
+  for ((i=${#pids[@]}-1; i>=0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
+  for p in "${pids[@]}"; do wait "$p" 2>/dev/null; done
+  rm -rf "$work"
+}
+fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # own_network SCRIPT [ARGS...]: as root, runs SCRIPT again in a network
 # namespace of its own with only loopback up, so that the catalogue server's
