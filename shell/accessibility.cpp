@@ -4,7 +4,10 @@
 #include "transparentlabel.h"
 #include "volumethumb.h"
 
+#include <QAccessibleObject>
 #include <QAccessibleWidget>
+#include <QApplication>
+#include <QWindow>
 
 namespace {
 
@@ -110,8 +113,62 @@ private:
     VolumeThumb *thumb() const { return static_cast<VolumeThumb *>(widget()); }
 };
 
+// The application, whose children are its visible top-level windows, popup
+// menus included: Qt's own leaves popups out, so a menu that is open could
+// only be found through focus events, not by walking the tree.
+class ApplicationAccessible : public QAccessibleObject
+{
+public:
+    ApplicationAccessible() : QAccessibleObject(qApp) {}
+
+    QWindow *window() const override { return nullptr; }
+    int childCount() const override { return int(topLevels().size()); }
+    int indexOfChild(const QAccessibleInterface *child) const override
+    {
+        return child ? int(topLevels().indexOf(child->object())) : -1;
+    }
+    QAccessibleInterface *parent() const override { return nullptr; }
+    QAccessibleInterface *child(int index) const override
+    {
+        const QObjectList windows = topLevels();
+        return index >= 0 && index < windows.size() ? QAccessible::queryAccessibleInterface(windows.at(index))
+                                                     : nullptr;
+    }
+    QAccessibleInterface *focusChild() const override
+    {
+        QWindow *focus = QGuiApplication::focusWindow();
+        return focus ? focus->accessibleRoot() : nullptr;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        switch (t) {
+        case QAccessible::Name: return QGuiApplication::applicationName();
+        case QAccessible::Description: return QGuiApplication::applicationFilePath();
+        default: return QString();
+        }
+    }
+    QAccessible::Role role() const override { return QAccessible::Application; }
+    QAccessible::State state() const override { return QAccessible::State(); }
+
+private:
+    static QObjectList topLevels()
+    {
+        QObjectList list;
+        for (QWindow *w : QGuiApplication::topLevelWindows()) {
+            if (w->type() == Qt::Desktop || w->type() == Qt::ToolTip || !w->isVisible())
+                continue;
+            if (QAccessibleInterface *root = w->accessibleRoot())
+                if (root->object())
+                    list.append(root->object());
+        }
+        return list;
+    }
+};
+
 QAccessibleInterface *skinnedControls(const QString &className, QObject *object)
 {
+    if (object && object == qApp && className == QLatin1String("QApplication"))
+        return new ApplicationAccessible;
     if (!object || !object->isWidgetType())
         return nullptr;
     auto *widget = static_cast<QWidget *>(object);

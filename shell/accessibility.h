@@ -4,5 +4,8 @@
 // buttons and the labels that act as buttons are (toggle) buttons that can
 // be pressed, the other labels are text named by what they show, the volume
 // thumb is a slider with its value, and the main window is a frame named by
-// its caption. Call once, before the window is built.
+// its caption; the application lists its open popup menus beside its
+// windows. Call before the QApplication is made (a screen reader that is
+// already listening asks for the application at once), or at the latest
+// before the window is built.
 void installAccessibility();

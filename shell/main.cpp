@@ -1,4 +1,5 @@
 // The composition root: the real adapters behind every platform seam.
+#include "accessibility.h"
 #include "curlapi.h"
 #include "curldownloader.h"
 #include "curlhttpclient.h"
@@ -65,6 +66,7 @@ int main(int argc, char *argv[])
     // The skin decodes on a thread of its own while Qt connects to the
     // display; the window finds its pictures ready.
     const skin::Preload skinPictures;
+    installAccessibility();
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("musicbox"));

@@ -770,6 +770,20 @@ void MainWindowTest::screenReaderHearsEveryControl()
     for (const char *line : {"播放下载标签", "进度透明标签", "下载提示透明标签"})
         QVERIFY2(!iface(line)->text(QAccessible::Description).isEmpty(), line);
 
+    // An open menu is found from the application, beside the window.
+    auto *songView = child<QTreeView>(m_window, "播放列表框");
+    emit songView->customContextMenuRequested(QPoint(20, 20));
+    QMenu *menu = nullptr;
+    QTRY_VERIFY((menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())));
+    QAccessibleInterface *app = QAccessible::queryAccessibleInterface(qApp);
+    QStringList items;
+    for (int i = 0; i < app->childCount(); ++i)
+        if (app->child(i)->role() == QAccessible::PopupMenu)
+            for (int j = 0; j < app->child(i)->childCount(); ++j)
+                items << app->child(i)->child(j)->text(QAccessible::Name);
+    QVERIFY2(items.contains(QStringLiteral("试听(P)")), qPrintable(items.join(u',')));
+    menu->close();
+
     // Pressing 刷新 through its interface asks the catalogue again.
     const qsizetype asked = targets().size();
     iface("刷新透明标签")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());

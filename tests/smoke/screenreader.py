@@ -2,9 +2,10 @@
 """Reads the running music box as a screen reader does, through AT-SPI, and
 checks what it hears: the frame, every button with its press action, the
 volume slider with its value, the song list with its rows, the status line
-named by what it shows. Then it types a title into the search field and
+named by what it shows, the list's menu once it is open. Then it types a title into the search field and
 presses 搜索 through the bus, and waits for the list to show the matches.
 Exits 1 with the reasons when anything is off."""
+import subprocess
 import sys
 import time
 import warnings
@@ -100,6 +101,21 @@ def main():
     if not by_name.get((Atspi.Role.LABEL, "准备就绪")):
         problems.append("no status line reading 准备就绪: %s" % sorted(
             n.get_name() for n in nodes if n.get_role() == Atspi.Role.LABEL))
+
+    # The list's menu, opened with the mouse, is found from the application.
+    box = tree.get_component_iface().get_extents(Atspi.CoordType.SCREEN)
+    subprocess.run(["xdotool", "mousemove", str(box.x + 60), str(box.y + 40), "click", "3"], check=True)
+
+    def menu_items():
+        for i in range(app.get_child_count()):
+            menu = app.get_child_at_index(i)
+            if menu is not None and menu.get_role() == Atspi.Role.POPUP_MENU:
+                return [menu.get_child_at_index(j).get_name() for j in range(menu.get_child_count())]
+        return None
+    items = wait_for("the list's menu on the bus", menu_items)
+    if items is not None and "试听(P)" not in items:
+        problems.append("the list's menu reads %s" % items)
+    subprocess.run(["xdotool", "key", "Escape"], check=True)
 
     # A search through the bus: the text into the field, then 搜索 pressed.
     field = by_name.get((Atspi.Role.TEXT, "歌名或歌手"))
