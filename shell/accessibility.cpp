@@ -1,6 +1,7 @@
 #include "accessibility.h"
 
 #include "imagebutton.h"
+#include "picturelabel.h"
 #include "transparentlabel.h"
 #include "volumethumb.h"
 
@@ -113,6 +114,29 @@ private:
     VolumeThumb *thumb() const { return static_cast<VolumeThumb *>(widget()); }
 };
 
+// A skin picture: text where it carries a caption (the header strip's
+// 序号, 歌曲名称, 演唱歌手), otherwise a plain part of the window.
+class PictureAccessible : public QAccessibleWidget
+{
+public:
+    explicit PictureAccessible(QWidget *widget) : QAccessibleWidget(widget, QAccessible::Client) {}
+
+    QAccessible::Role role() const override
+    {
+        return caption().isEmpty() ? QAccessible::Client : QAccessible::StaticText;
+    }
+    QString text(QAccessible::Text t) const override
+    {
+        QString s = QAccessibleWidget::text(t);
+        if (t == QAccessible::Name && s.isEmpty())
+            s = caption();
+        return s;
+    }
+
+private:
+    QString caption() const { return static_cast<PictureLabel *>(widget())->caption(); }
+};
+
 // The application, whose children are its visible top-level windows, popup
 // menus included: Qt's own leaves popups out, so a menu that is open could
 // only be found through focus events, not by walking the tree.
@@ -178,6 +202,8 @@ QAccessibleInterface *skinnedControls(const QString &className, QObject *object)
         return new ButtonAccessible(widget);
     if (className == QLatin1String("TransparentLabel"))
         return new LabelAccessible(widget);
+    if (className == QLatin1String("PictureLabel"))
+        return new PictureAccessible(widget);
     if (className == QLatin1String("MainWindow"))
         return new QAccessibleWidget(widget, QAccessible::Window);
     return nullptr;

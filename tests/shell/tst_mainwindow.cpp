@@ -757,6 +757,12 @@ void MainWindowTest::screenReaderHearsEveryControl()
     QCOMPARE(iface("搜索框")->text(QAccessible::Name), QStringLiteral("歌名或歌手"));
     QCOMPARE(iface("播放列表框")->text(QAccessible::Name), QStringLiteral("歌曲列表"));
 
+    // The header strip's captions are read as text.
+    for (const auto &[object, caption] : {std::pair{"标签2", "序号"}, {"标签3", "歌曲名称"}, {"标签4", "演唱歌手"}}) {
+        QCOMPARE(iface(object)->role(), QAccessible::StaticText);
+        QCOMPARE(iface(object)->text(QAccessible::Name), QString::fromUtf8(caption));
+    }
+
     // A status line is read as what it shows, and follows what it shows.
     QAccessibleInterface *status = iface("缓冲标签");
     QCOMPARE(status->role(), QAccessible::StaticText);
