@@ -4,6 +4,7 @@
 
 #include "curldownloader.h"
 #include "fixtureserver.h"
+#include "refusingport.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -13,10 +14,7 @@
 #include <QTest>
 #include <QThread>
 
-#include <netinet/in.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <memory>
 
@@ -54,35 +52,6 @@ bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
-
-// A loopback port that refuses connections: bound, never listening.
-class RefusingPort
-{
-public:
-    RefusingPort()
-    {
-        m_fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t len = sizeof addr;
-        if (m_fd >= 0 && bind(m_fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0
-            && getsockname(m_fd, reinterpret_cast<sockaddr *>(&addr), &len) == 0)
-            m_port = ntohs(addr.sin_port);
-    }
-    ~RefusingPort()
-    {
-        if (m_fd >= 0)
-            close(m_fd);
-    }
-    RefusingPort(const RefusingPort &) = delete;
-    RefusingPort &operator=(const RefusingPort &) = delete;
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/song.mp3").arg(m_port); }
-
-private:
-    int m_fd = -1;
-    quint16 m_port = 0;
-};
 
 // A small tmpfs mounted over a folder for the life of the object; needs
 // root (or CAP_SYS_ADMIN).
@@ -413,7 +382,7 @@ void TestCurlDownloader::failureLeavesNothingAndNextTransferWorks()
     server.setHandler(handler);
     RefusingPort refusing;
     if (source == QLatin1String("refused"))
-        source = refusing.url();
+        source = QString::fromLatin1(refusing.baseUrl()) + QStringLiteral("/song.mp3");
     else if (source.contains(QLatin1String("%1")))
         source = source.arg(QString::fromLatin1(server.baseUrl()));
 

@@ -4,6 +4,7 @@
 // device.
 
 #include "fixtureserver.h"
+#include "refusingport.h"
 #include "gstmediaplayer.h"
 #include "gsttestmedia.h"
 
@@ -365,7 +366,7 @@ void TestGstMediaPlayer::unplayable()
 {
     QFETCH(QString, kind);
 
-    auto server = std::make_unique<FixtureServer>();
+    FixtureServer server;
     FixtureReply reply;
     if (kind == QLatin1String("404")) {
         reply.status = 404;
@@ -376,8 +377,9 @@ void TestGstMediaPlayer::unplayable()
                      + QByteArray(4000, 'x') + "</body></html>\n";
         reply.contentType = "text/html";
     }
-    server->setReply(reply);
-    const QString http = QString::fromLatin1(server->baseUrl() + "/song.mp3");
+    server.setReply(reply);
+    const QString http = QString::fromLatin1(server.baseUrl() + "/song.mp3");
+    const RefusingPort refusing;
 
     QString url;
     if (kind == QLatin1String("missing")) {
@@ -389,8 +391,7 @@ void TestGstMediaPlayer::unplayable()
         for (int i = 0; i < 200; ++i)
             f.write("These are plain words, not sound at all.\n");
     } else if (kind == QLatin1String("refused")) {
-        url = http;
-        server.reset(); // nothing listens on that port any more
+        url = QString::fromLatin1(refusing.baseUrl() + "/song.mp3");
     } else if (kind != QLatin1String("empty")) {
         url = http;
     }
