@@ -53,14 +53,10 @@ private:
 
 void TestGstHeard::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+    if (!fixturePresent())
         QSKIP("needs the PulseAudio null sink of the test fixture: run it through ctest");
-    gst_init(nullptr, nullptr);
-    for (const char *name : {"pulsesink", "pulsesrc"}) {
-        GstElementFactory *factory = gst_element_factory_find(name);
-        QVERIFY2(factory, name);
-        gst_object_unref(factory);
-    }
+    const QString missing = missingElements();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QVERIFY(m_dir.isValid());
     // 7 s of stereo tone, 128 kbit/s: 16,000 bytes a second.
     m_mp3 = m_dir.filePath(QStringLiteral("tone.mp3"));

@@ -35,14 +35,7 @@ QByteArray tinyMidi(int beats)
     track += char(ticks & 0x7F);
     track += QByteArray::fromHex("803C40");   // note off
     track += QByteArray::fromHex("00FF2F00"); // end of track
-    QByteArray smf = QByteArray::fromHex("4D546864" "00000006" "0000" "0001" "0060");
-    smf += "MTrk";
-    const quint32 n = quint32(track.size());
-    smf += char(n >> 24);
-    smf += char(n >> 16);
-    smf += char(n >> 8);
-    smf += char(n);
-    return smf + track;
+    return standardMidiFile(track);
 }
 
 // Every state the player reports, and whether playState() already held it

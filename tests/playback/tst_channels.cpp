@@ -63,14 +63,10 @@ private:
 
 void TestChannels::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+    if (!fixturePresent())
         QSKIP("needs the PulseAudio null sink of the test fixture: run it through ctest");
-    gst_init(nullptr, nullptr);
-    for (const char *name : {"pulsesink", "pulsesrc"}) {
-        GstElementFactory *factory = gst_element_factory_find(name);
-        QVERIFY2(factory, name);
-        gst_object_unref(factory);
-    }
+    const QString missing = missingElements();
+    QVERIFY2(missing.isEmpty(), qPrintable(missing));
     QVERIFY(m_dir.isValid());
     // 8 s of a 440 Hz tone at -9 dBFS RMS on both channels.
     m_wav = m_dir.filePath(QStringLiteral("stereo.wav"));

@@ -81,13 +81,7 @@ QByteArray bandMidi()
         now = when.first;
     }
     track += QByteArray::fromHex("00FF2F00");
-    QByteArray smf = QByteArray::fromHex("4D546864" "00000006" "0000" "0001" "0060") + "MTrk";
-    const quint32 n = quint32(track.size());
-    smf += char(n >> 24);
-    smf += char(n >> 16);
-    smf += char(n >> 8);
-    smf += char(n);
-    return smf + track;
+    return standardMidiFile(track);
 }
 
 struct Level

@@ -51,6 +51,17 @@ QString writeToneMp3(const QString &path, const ToneMp3 &tone)
                            .arg(path));
 }
 
+QByteArray standardMidiFile(const QByteArray &events)
+{
+    QByteArray smf = QByteArray::fromHex("4D546864" "00000006" "0000" "0001" "0060") + "MTrk";
+    const quint32 n = quint32(events.size());
+    smf += char(n >> 24);
+    smf += char(n >> 16);
+    smf += char(n >> 8);
+    smf += char(n);
+    return smf + events;
+}
+
 QByteArray readFile(const QString &path)
 {
     QFile f(path);

@@ -29,6 +29,10 @@ QString writeToneMp3(const QString &path, const ToneMp3 &tone);
 // The whole file, or empty.
 QByteArray readFile(const QString &path);
 
+// A Standard MIDI File, format 0 at 96 ticks a quarter note, holding the
+// one track `events` (end-of-track included).
+QByteArray standardMidiFile(const QByteArray &events);
+
 // A 200 reply carrying media, with the content type named after the file
 // name's extension (mp3, wav, mid). `rateBytesPerSecond` > 0 sends the body
 // in pieces of a twentieth of that rate, one every 50 ms, so it arrives at

@@ -11,6 +11,24 @@
 
 namespace monitor {
 
+bool fixturePresent()
+{
+    return !qEnvironmentVariableIsEmpty("PULSE_SERVER");
+}
+
+QString missingElements()
+{
+    gst_init(nullptr, nullptr);
+    QStringList missing;
+    for (const char *name : {"pulsesink", "pulsesrc"}) {
+        if (GstElementFactory *factory = gst_element_factory_find(name))
+            gst_object_unref(factory);
+        else
+            missing << QString::fromLatin1(name);
+    }
+    return missing.join(QStringLiteral(", "));
+}
+
 Recorder::Recorder()
 {
     gst_init(nullptr, nullptr);

@@ -21,6 +21,13 @@ constexpr qsizetype kBlockFrames = kRate / 20; // 50 ms
 constexpr qsizetype kBlockBytes = kBlockFrames * kFrameBytes;
 inline const QString kSink = QStringLiteral("pulsesink device=musicbox_test");
 
+// Whether the fixture's sound server is reachable: PULSE_SERVER is set when
+// the suite runs through ctest.
+bool fixturePresent();
+// Initialises GStreamer; the elements that play on the sink and record its
+// monitor (pulsesink, pulsesrc) that it lacks, empty when both are there.
+QString missingElements();
+
 // Records the null sink's monitor as 16-bit stereo for as long as it lives.
 class Recorder
 {
