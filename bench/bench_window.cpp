@@ -3,13 +3,7 @@
 // server on the demo library.
 #include "catalogueserverprocess.h"
 #include "curlhttpclient.h"
-#include "fakedialogs.h"
-#include "fakemediaplayer.h"
-#include "fakeregistry.h"
-#include "fakedownloader.h"
-#include "fakesystemvolume.h"
-#include "faketray.h"
-#include "fakeurlopener.h"
+#include "fakeservices.h"
 #include "mainwindow.h"
 #include "musicbox.h"
 #include "offscreen.h"
@@ -23,15 +17,8 @@
 namespace {
 
 // The platform services the window needs, silent: no tray, no player.
-struct QuietServices
+struct QuietServices : FakeServices
 {
-    FakeRegistry registry;
-    FakeDialogs dialogs;
-    FakeTray tray;
-    FakeMediaPlayer player;
-    FakeDownloader downloader;
-    FakeSystemVolume volume;
-    FakeUrlOpener urlOpener;
     QuietServices() { tray.setAvailable(false); }
 };
 

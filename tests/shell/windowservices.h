@@ -1,13 +1,7 @@
 #pragma once
 
 #include "curlhttpclient.h"
-#include "fakedialogs.h"
-#include "fakedownloader.h"
-#include "fakemediaplayer.h"
-#include "fakeregistry.h"
-#include "fakesystemvolume.h"
-#include "faketray.h"
-#include "fakeurlopener.h"
+#include "fakeservices.h"
 #include "fixtureserver.h"
 #include "mainwindow.h"
 #include "musicbox.h"
@@ -19,7 +13,7 @@
 
 // Everything the music box works with, faked at the seams, with a scripted
 // catalogue on 127.0.0.1 behind the real HTTP client (short time-outs).
-struct WindowServices
+struct WindowServices : FakeServices
 {
     explicit WindowServices(FixtureServer::Handler catalogue);
 
@@ -33,13 +27,6 @@ struct WindowServices
 
     FixtureServer server;
     CurlHttpClient http;
-    FakeRegistry registry;
-    FakeDialogs dialogs;
-    FakeTray tray;
-    FakeMediaPlayer player;
-    FakeDownloader downloader;
-    FakeSystemVolume volume;
-    FakeUrlOpener urlOpener;
 };
 
 // A menu item of the window by its caption without the access key, e.g.
