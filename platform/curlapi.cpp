@@ -3,6 +3,7 @@
 #include <dlfcn.h>
 
 #include <mutex>
+#include <system_error>
 
 namespace {
 
@@ -81,11 +82,17 @@ QString curlApiError()
     return failure;
 }
 
-CurlPreload::CurlPreload() : m_thread([] { curlApi(); })
+CurlPreload::CurlPreload()
 {
+    try {
+        m_thread = std::thread([] { curlApi(); });
+    } catch (const std::system_error &) {
+        // No thread to be had: libcurl opens with the first request.
+    }
 }
 
 CurlPreload::~CurlPreload()
 {
-    m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
 }

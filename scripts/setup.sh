@@ -11,7 +11,7 @@ RUN_PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config
   # window and widgets
-  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-wqy-microhei
+  qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev fonts-wqy-microhei libpng-dev
   # Qt's own dialog texts in Chinese
   qt6-translations-l10n
   # HTTP client, catalogue server, tags, demo library encoding

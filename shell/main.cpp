@@ -16,6 +16,7 @@
 #include "skinpictures.h"
 
 #include <QApplication>
+#include <QScopeGuard>
 #include <QStyleFactory>
 
 #include <cstdio>
@@ -65,10 +66,13 @@ int main(int argc, char *argv[])
         return 0;
     // The skin decodes on a thread of its own while Qt connects to the
     // display; the window finds its pictures ready.
-    const skin::Preload skinPictures;
+    skin::Preload skinPictures;
     installAccessibility();
 
     QApplication app(argc, argv);
+    // The decoding thread ends before the application does, however main
+    // returns: a second start that only hands over can end while it runs.
+    const auto endPictures = qScopeGuard([&skinPictures] { skinPictures.finish(); });
     QApplication::setApplicationName(QStringLiteral("musicbox"));
     QApplication::setApplicationVersion(QStringLiteral(MUSICBOX_VERSION));
     QGuiApplication::setDesktopFileName(QStringLiteral(MUSICBOX_APP_ID));

@@ -18,13 +18,16 @@ QImage image(const char *name);
 
 // Decodes every 1x picture on a thread of its own from its construction, so
 // that the window finds them decoded; picture() and image() wait for that
-// thread where they need it. The destructor waits for the thread too. At
-// most one lives at a time; without one, pictures are decoded when asked for.
+// thread where they need it. The thread must have ended (finish()) before
+// the QApplication is destroyed. At most one lives at a time; without one,
+// pictures are decoded when asked for.
 class Preload
 {
 public:
     Preload();
     ~Preload();
+    // Waits for the decoding thread; the destructor does too.
+    void finish();
     Preload(const Preload &) = delete;
     Preload &operator=(const Preload &) = delete;
 
