@@ -4,13 +4,14 @@
 
 #include <QString>
 
+#include <memory>
 #include <thread>
 
 // The libcurl functions the adapters use, from a libcurl opened at run time
 // instead of linked. Linked, libcurl and what it links in turn (TLS, HTTP/2,
 // SSH, LDAP, Kerberos: some forty libraries) are loaded and relocated before
 // main, which here is 12-15 ms of every start; opened on a thread of its own
-// while the window is being built (CurlPreload), it costs the start nothing.
+// while the window goes on the screen (CurlPreload), most of that is hidden.
 struct CurlApi
 {
     decltype(&::curl_easy_init) easy_init;
@@ -38,9 +39,21 @@ struct CurlApi
 const CurlApi *curlApi();
 QString curlApiError();
 
+// Handles that clean themselves up; made only once curlApi() has answered.
+struct CurlEasyDeleter
+{
+    void operator()(CURL *handle) const { curlApi()->easy_cleanup(handle); }
+};
+using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
+struct CurlListDeleter
+{
+    void operator()(curl_slist *list) const { curlApi()->slist_free_all(list); }
+};
+using CurlList = std::unique_ptr<curl_slist, CurlListDeleter>;
+
 // Opens libcurl on a thread of its own from its construction; the destructor
-// waits for that thread. Made early in main, so that the first request finds
-// libcurl ready.
+// waits for that thread. Made in main just before the window is shown, so
+// that the first request finds libcurl ready.
 class CurlPreload
 {
 public:

@@ -238,15 +238,6 @@ size_t onBody(char *data, size_t size, size_t count, void *userData)
     return static_cast<size_t>(n);
 }
 
-struct EasyDeleter
-{
-    void operator()(CURL *handle) const { curlApi()->easy_cleanup(handle); }
-};
-struct SlistDeleter
-{
-    void operator()(curl_slist *list) const { curlApi()->slist_free_all(list); }
-};
-
 Downloader::Outcome runHttp(Job &job)
 {
     PartFile part(job.target);
@@ -254,7 +245,7 @@ Downloader::Outcome runHttp(Job &job)
         return Downloader::Failed;
 
     const CurlApi *lib = curlApi();
-    const std::unique_ptr<CURL, EasyDeleter> handle(lib->easy_init());
+    const CurlEasy handle(lib->easy_init());
     if (!handle)
         return Downloader::Failed;
     CURL *curl = handle.get();
@@ -267,7 +258,7 @@ Downloader::Outcome runHttp(Job &job)
     // The connection ends with the response, so its end tells whether more
     // bytes came than announced; libcurl is told to read to that end rather
     // than stop quietly at the announced length.
-    const std::unique_ptr<curl_slist, SlistDeleter> headers(lib->slist_append(nullptr, "Connection: close"));
+    const CurlList headers(lib->slist_append(nullptr, "Connection: close"));
     const QByteArray wire = wireSafeUrl(job.source.toUtf8());
 
     if (lib->easy_setopt(curl, CURLOPT_URL, wire.constData()) != CURLE_OK)

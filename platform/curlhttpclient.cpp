@@ -45,11 +45,6 @@ size_t appendBody(char *data, size_t size, size_t count, void *userData)
     return n;
 }
 
-struct EasyDeleter
-{
-    void operator()(CURL *handle) const { curlApi()->easy_cleanup(handle); }
-};
-
 } // namespace
 
 QByteArray wireSafeUrl(const QByteArray &url)
@@ -89,7 +84,7 @@ HttpReply CurlHttpClient::fetch(const QByteArray &url)
     const CurlApi *lib = curlApi();
     if (!lib)
         return fail(HttpReply::Failure::Broken, curlApiError());
-    const std::unique_ptr<CURL, EasyDeleter> handle(lib->easy_init());
+    const CurlEasy handle(lib->easy_init());
     if (!handle)
         return fail(HttpReply::Failure::Broken, QStringLiteral("libcurl could not start a request"));
     CURL *curl = handle.get();

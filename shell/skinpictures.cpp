@@ -56,7 +56,9 @@ using Decoded = QHash<QString, QImage>;
 std::mutex preloadMutex;
 std::shared_future<Decoded> preloaded;
 
-QImage oneX(const char *name)
+} // namespace
+
+QImage image(const char *name)
 {
     std::shared_future<Decoded> decoded;
     {
@@ -73,13 +75,6 @@ QImage oneX(const char *name)
     return decode(path);
 }
 
-} // namespace
-
-QImage image(const char *name)
-{
-    return oneX(name);
-}
-
 QPixmap picture(const char *name)
 {
     if (qGuiApp->devicePixelRatio() > 1.0) {
@@ -89,7 +84,7 @@ QPixmap picture(const char *name)
             return sharp;
         }
     }
-    return QPixmap::fromImage(oneX(name));
+    return QPixmap::fromImage(image(name));
 }
 
 Preload::Preload()
